@@ -1,0 +1,44 @@
+// The D2XX driver library, loaded at run time and bound by name into a table of
+// function pointers. A machine without the driver still starts the program, which then
+// reports the missing driver.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "D2xx.h"
+
+struct D2xxDriver {
+    // The 35 entry-point slots, in storage order; null while unbound.
+#define TARVEX_D2XX_SLOT(name, params) FT_STATUS(TARVEX_D2XX_API* name) params = nullptr;
+    TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_SLOT)
+#undef TARVEX_D2XX_SLOT
+
+    // The loaded library (dlopen handle or HMODULE); null while not loaded.
+    void* libraryHandle = nullptr;
+    // The open device; 0 while none is open.
+    FT_HANDLE deviceHandle = nullptr;
+
+    // Loads the first library of LibraryCandidates() that loads at all and binds the 35
+    // entry points in bind order. True only when the library loaded and every name was
+    // found. On failure nothing is undone: the slots bound before the missing name keep
+    // their pointers. The library is never unloaded. Never throws.
+    bool Load() noexcept;
+
+    // Calls FT_Close with deviceHandle and clears it, when FT_Close is bound; otherwise
+    // does nothing. FT_Close's status is not looked at. Never throws.
+    void Close() noexcept;
+
+    // The 35 names in the order Load() resolves them.
+    static std::span<const char* const> BindOrder() noexcept;
+
+    // The library files Load() tries, in order: TARVEX_D2XX when set (alone), else the
+    // vendor's library, then the libftdi1 layer installed beside the program.
+    static std::vector<std::string> LibraryCandidates();
+
+    // Where a library installed with the program lives: the program's own folder (the
+    // build tree), else ../<libdir>/tarvex beside it (an installed tree). Empty when
+    // neither file exists.
+    static std::string FindBesideProgram(const std::string& fileName);
+};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Tarvex needs.
+# Safe to run again: apt-get skips what is already installed. Run as root.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    clang clang-format libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    qt6-svg-dev libgl-dev
+    libftdi1-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth fonts-noto-cjk fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+echo "setup: all packages present"

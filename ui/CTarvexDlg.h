@@ -1,0 +1,158 @@
+// The program's one window: every adjustable setting of the gyro's record, the Read and
+// Write commands, settings files and the servo limit procedure.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <cstdint>
+#include <map>
+
+#include "gyro/KR640.h"
+#include "gyro/StreamTimer.h"
+#include "link/TBX3.h"
+#include "ui/ControlIds.h"
+#include "ui/Services.h"
+
+class QAbstractButton;
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QSlider;
+
+class CTarvexDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    struct Services {
+        MessageService* messages = nullptr;  // null: Qt's message boxes
+        FileChooser* files = nullptr;        // null: Qt's file dialogs
+    };
+
+    explicit CTarvexDlg(TBX3& adapter = g_adapter, Services services = {},
+                        QWidget* parent = nullptr);
+    ~CTarvexDlg() override;
+
+    // ---- Start-up, About box --------------------------------------------------------
+    // Fills the lists, pushes the initial values, InitSliders, EnableGyroCommands,
+    // ConnectAdapter, disables Position and Set. Returns false when the connection failed
+    // and the dialog has already ended (the program then ends without showing it).
+    bool OnInitDialog();
+    void ConnectAdapter();
+    void EnableGyroCommands(bool enable);
+    void OnAbout();
+
+    // ---- Transfers between the record and the window ----------------------------------
+    void RefreshFromImage();  // image to values, values to controls
+    void PlaceSliders();      // values to slider positions, values to controls
+    void StoreToImage();      // controls to values, values to image, UpdateDirectionLabels
+    void ReadSliders();       // slider positions to values, rudder channel, values to controls
+    void InitSliders();
+    static int SliderToLimitRaw(int position);
+    void UpdateDirectionLabels();
+    void ValuesToControls();  // the data exchange, members to controls
+    // The data exchange, controls to members. The ID box is validated; on a bad text the
+    // validation message is shown, the focus goes to the ID box, every member keeps its
+    // previous value and false is returned.
+    bool ControlsToValues();
+    void OnSliderScroll();  // any user movement of any slider: ReadSliders, StoreToImage
+
+    // ---- Mode changes and Initialize ---------------------------------------------------
+    void OnChannelSelected();
+    void OnGyroReverseClicked();
+    void OnResponseModeClicked();
+    void OnMountingClicked();
+    void OnNotUsingIdClicked();
+    void OnModeChangeClicked();  // any of 1005-1009, the selected one included
+    void OnFileInitialize();
+
+    // ---- Gyro commands and closing ------------------------------------------------------
+    void OnRead();
+    void OnWrite();
+    void ReadGyro();
+    bool WriteGyro();  // true when the write was verified
+    // The unwritten-data check; false only when the user chose to write and the write
+    // failed, so the window must stay open with the edits.
+    bool ConfirmUnwrittenData();
+    void OnOK();
+    void OnCancel();
+    void OnExit();
+
+    // ---- Settings files -------------------------------------------------------------------
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void ReadSettingsFile(const QString& path);
+    void WriteSettingsFile(const QString& path);
+
+    // ---- Limit-point setting ------------------------------------------------------------
+    void OnEnterClicked();
+    void OnSetClicked();
+    bool CheckLimitRange();
+    bool CheckLimitSides();
+    void StopLimitSetting();
+
+    // ---- Access for the application and tests -------------------------------------------
+    KR640& Gyro() noexcept { return gyro; }
+    QWidget* Control(int id) const;  // by control id
+    QAction* Action(int commandId) const;  // menu commands by command id
+    MessageService& Messages() const noexcept { return *messages_; }
+    FileChooser& Files() const noexcept { return *files_; }
+    // Shows string-table message id (text from the chosen language).
+    MessageAnswer ShowMessage(int id, MessageIcon icon,
+                              MessageButtons buttons = MessageButtons::Ok);
+
+    // ---- Members ---------------------------------------------------------------------------
+    TBX3& adapter;
+    KR640 gyro;
+    QString filePath;
+    bool hasFilePath = false;
+    bool readFromGyro = false;
+    std::uint32_t timerResolution = 0;
+    StreamTimer streamTimer;  // the stream's periodic source (the design's timer id)
+    QIcon icon;
+    std::uint16_t limitPointA = 0;
+    std::uint16_t limitPointB = 0;
+    int limitStep = 0;
+
+    // One value per exchanged control, named by control id.
+    int value1001 = 0;            // ID
+    int value1002 = 0;            // "Not using ID"
+    int rudderChannelIndex = 0;   // 1003
+    int value1004 = 0;            // gain channel index
+    int value1005 = 0;            // flight mode radio index (0 F3C, 1 3D)
+    int value1007 = 0;            // servo mode radio index
+    int value1010 = 0;            // gyro reverse radio index
+    int mounting = 0;             // 1012/1013, window state only
+    int value1014 = 0;            // response mode radio index, -1 when none is checked
+    int value1018 = 0, value1021 = 0;
+    int value1024 = 0, value1027 = 0, value1030 = 0, value1033 = 0;
+    int value1035 = 0, value1037 = 0, value1039 = 0, value1041 = 0, value1043 = 0;
+    int value1045 = 0, value1047 = 0, value1049 = 0;
+    int value1054 = 0, value1056 = 0, value1057 = 0;
+    int value1062 = 0;
+    int enterPressed = 0;  // 1051
+    QString text1017, text1020, text1023, text1026, text1029, text1032;
+    QString text1053, text1055;
+    QString statusText;  // 1061
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenu();
+    void OnStreamFailed();  // a bus-frame write failed on the timer thread
+
+    MessageService* messages_;
+    FileChooser* files_;
+    std::map<int, QWidget*> controls_;
+    std::map<int, QAction*> actions_;
+    QMenuBar* menuBar_ = nullptr;
+    bool closing_ = false;
+};

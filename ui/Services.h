@@ -1,0 +1,46 @@
+// The window's ways of asking the user: message boxes, file choosers, the beep and the
+// wait cursor. Production uses Qt's; tests install their own to answer and to see what
+// was asked.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+enum class MessageIcon { Stop, Information, Exclamation, Question };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    // A modal box captioned "Tarvex". id is the string-table id of the text (0 for texts
+    // that are not in the table, such as the ID box's validation messages).
+    virtual MessageAnswer Show(QWidget* parent, int id, const QString& text, MessageIcon icon,
+                               MessageButtons buttons) = 0;
+    virtual void Beep() = 0;
+};
+
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // The full path chosen, or nothing when the user cancelled. Both offer "Gyro Files
+    // (*.tcf)", start with "*.tcf" and append "tcf" to a name without extension; Save As
+    // does not ask about overwriting.
+    virtual std::optional<QString> ChooseOpen(QWidget* parent) = 0;
+    virtual std::optional<QString> ChooseSaveAs(QWidget* parent) = 0;
+};
+
+// The production services.
+MessageService& QtMessageService();
+FileChooser& QtFileChooser();
+
+// Shows the wait cursor for the life of the object.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
