@@ -1,0 +1,164 @@
+#include "link/D2xxDriver.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdlib>
+#include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#ifndef TARVEX_LIBDIR_FROM_BINDIR
+#define TARVEX_LIBDIR_FROM_BINDIR "../lib/tarvex"
+#endif
+
+namespace {
+
+#ifdef _WIN32
+using Symbol = FARPROC;
+#else
+using Symbol = void*;
+#endif
+
+constexpr std::size_t kEntryPointCount = 35;
+
+// One entry point: its exported name and how a looked-up address is stored in its slot.
+struct EntryPoint {
+    const char* name;
+    void (*store)(D2xxDriver& driver, Symbol address) noexcept;
+};
+
+// The entry points in storage order, as the X-macro lists them.
+#define TARVEX_D2XX_ENTRY(name, params)                                            \
+    EntryPoint{#name, [](D2xxDriver& driver, Symbol address) noexcept {            \
+                   driver.name = reinterpret_cast<decltype(driver.name)>(address); \
+               }},
+constexpr std::array<EntryPoint, kEntryPointCount> kStorageOrder{
+    TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_ENTRY)};
+#undef TARVEX_D2XX_ENTRY
+
+// Storage positions (0-based) in the order the names are looked up: FT_Write, FT_Read,
+// FT_Open, FT_OpenEx, FT_ListDevices, FT_Close, then the rest as stored.
+constexpr std::array<std::size_t, kEntryPointCount> kBindPositions = [] {
+    std::array<std::size_t, kEntryPointCount> positions{5, 4, 0, 1, 2, 3};
+    for (std::size_t i = 6; i < kEntryPointCount; ++i) positions[i] = i;
+    return positions;
+}();
+
+constexpr std::array<EntryPoint, kEntryPointCount> kBindOrder = [] {
+    std::array<EntryPoint, kEntryPointCount> order{};
+    for (std::size_t i = 0; i < kEntryPointCount; ++i) order[i] = kStorageOrder[kBindPositions[i]];
+    return order;
+}();
+
+constexpr std::array<const char*, kEntryPointCount> kBindNames = [] {
+    std::array<const char*, kEntryPointCount> names{};
+    for (std::size_t i = 0; i < kEntryPointCount; ++i) names[i] = kBindOrder[i].name;
+    return names;
+}();
+
+static_assert(std::string_view(kBindNames[0]) == "FT_Write");
+static_assert(std::string_view(kBindNames[5]) == "FT_Close");
+static_assert(std::string_view(kBindNames[7]) == "FT_Purge");
+static_assert(std::string_view(kBindNames[34]) == "FT_GetLibraryVersion");
+
+void* OpenLibrary(const std::string& file) noexcept {
+#ifdef _WIN32
+    // Only the system's search directories: a DLL planted in the working folder is never
+    // loaded.
+    const int length = MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, nullptr, 0);
+    if (length <= 0) return nullptr;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, wide.data(), length);
+    return LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+#else
+    return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+Symbol LookUp(void* library, const char* name) noexcept {
+#ifdef _WIN32
+    return GetProcAddress(static_cast<HMODULE>(library), name);
+#else
+    return dlsym(library, name);
+#endif
+}
+
+#ifndef _WIN32
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+#endif
+
+}  // namespace
+
+bool D2xxDriver::Load() noexcept {
+    try {
+        for (const std::string& candidate : LibraryCandidates()) {
+            libraryHandle = OpenLibrary(candidate);
+            if (libraryHandle != nullptr) break;
+        }
+    } catch (...) {
+        // Only running out of memory while listing the candidates gets here.
+        return false;
+    }
+    if (libraryHandle == nullptr) return false;
+
+    for (const EntryPoint& entry : kBindOrder) {
+        const Symbol address = LookUp(libraryHandle, entry.name);
+        entry.store(*this, address);
+        if (address == nullptr) return false;
+    }
+    return true;
+}
+
+void D2xxDriver::Close() noexcept {
+    if (FT_Close == nullptr) return;
+    FT_Close(deviceHandle);
+    deviceHandle = nullptr;
+}
+
+std::span<const char* const> D2xxDriver::BindOrder() noexcept {
+    return kBindNames;
+}
+
+std::vector<std::string> D2xxDriver::LibraryCandidates() {
+    // TARVEX_D2XX names the one library to use (an empty value counts as unset).
+    if (const char* chosen = std::getenv("TARVEX_D2XX"); chosen != nullptr && *chosen != '\0')
+        return {chosen};
+#ifdef _WIN32
+    return {"Ftd2xx.dll"};
+#else
+    std::vector<std::string> candidates{"libftd2xx.so"};
+    if (std::string layer = FindBesideProgram("libtarvex-ftdi.so"); !layer.empty())
+        candidates.push_back(std::move(layer));
+    return candidates;
+#endif
+}
+
+std::string D2xxDriver::FindBesideProgram(const std::string& fileName) {
+#ifdef _WIN32
+    (void)fileName;
+    return {};
+#else
+    std::string program(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", program.data(), program.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= program.size()) return {};
+    program.resize(static_cast<std::size_t>(length));
+    const std::size_t slash = program.rfind('/');
+    if (slash == std::string::npos) return {};
+    const std::string folder = program.substr(0, slash + 1);
+
+    for (const std::string& path :
+         {folder + fileName, folder + TARVEX_LIBDIR_FROM_BINDIR + "/" + fileName}) {
+        if (IsRegularFile(path)) return path;
+    }
+    return {};
+#endif
+}
