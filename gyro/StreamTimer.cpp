@@ -1,0 +1,225 @@
+#include "StreamTimer.h"
+
+#include <atomic>
+#include <exception>
+
+#include "BusFrame.h"
+
+#ifdef _WIN32
+#include <mmsystem.h>
+#include <windows.h>
+#else
+#include <sys/prctl.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#endif
+
+void StreamTimerProc(ComDevice& device) {
+    BusFrame.pack();
+    device.Write(BusFrame.wire(), static_cast<std::uint32_t>(BusFrameData::kWireSize));
+}
+
+#ifdef _WIN32
+
+std::uint32_t TimerResolution() noexcept {
+    TIMECAPS caps{};
+    timeGetDevCaps(&caps, sizeof caps);
+    return caps.wPeriodMin;
+}
+void BeginTimerPeriod(std::uint32_t resolution) noexcept {
+    timeBeginPeriod(resolution);
+}
+void EndTimerPeriod(std::uint32_t resolution) noexcept {
+    timeEndPeriod(resolution);
+}
+
+// The multimedia timer calls back on its own thread, one call at a time.
+struct StreamTimer::State {
+    ComDevice* device = nullptr;
+    Failure onFailure;
+    UINT timerId = 0;
+    std::atomic<bool> active{false};
+    std::atomic<int> inCallback{0};
+    std::atomic<std::uint64_t> frames{0};
+};
+
+namespace {
+
+// A template, so that it may work on the timer's private state.
+template <class State>
+void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+    auto& state = *reinterpret_cast<State*>(user);
+    state.inCallback.fetch_add(1);
+    if (state.active.load()) {
+        try {
+            StreamTimerProc(*state.device);
+            state.frames.fetch_add(1, std::memory_order_relaxed);
+        } catch (...) {
+            // The stream stops at the failed frame; the owner hears of it once.
+            if (state.active.exchange(false) && state.onFailure) {
+                try {
+                    state.onFailure();
+                } catch (...) {
+                }
+            }
+        }
+    }
+    state.inCallback.fetch_sub(1);
+}
+
+}  // namespace
+
+StreamTimer::StreamTimer() : state_(std::make_unique<State>()) {}
+StreamTimer::~StreamTimer() {
+    Stop();
+}
+
+bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
+    Stop();
+    state_->device = &device;
+    state_->onFailure = std::move(onFailure);
+    state_->frames.store(0);
+    state_->active.store(true);
+    state_->timerId = timeSetEvent(static_cast<UINT>(period.count()), TimerResolution(),
+                                   TimerCallback<State>, reinterpret_cast<DWORD_PTR>(state_.get()),
+                                   TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
+    if (state_->timerId == 0) {
+        state_->active.store(false);
+        return false;
+    }
+    return true;
+}
+
+void StreamTimer::Stop() noexcept {
+    state_->active.store(false);
+    if (state_->timerId != 0) {
+        timeKillEvent(state_->timerId);
+        state_->timerId = 0;
+    }
+    // A call already under way finishes before Stop returns.
+    while (state_->inCallback.load() != 0) Sleep(0);
+}
+
+bool StreamTimer::Running() const noexcept {
+    return state_->active.load();
+}
+
+#else
+
+std::uint32_t TimerResolution() noexcept {
+    return 1;
+}
+void BeginTimerPeriod(std::uint32_t) noexcept {}
+void EndTimerPeriod(std::uint32_t) noexcept {}
+
+// One thread per stream. It sleeps on a condition variable to absolute deadlines of the
+// monotonic clock (steady_clock maps to CLOCK_MONOTONIC, and wait_until passes the
+// deadline as an absolute time), so the period does not drift with the time each tick
+// takes, and Stop wakes it at once instead of waiting out the period.
+struct StreamTimer::State {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopRequested = false;
+    std::thread thread;
+    ComDevice* device = nullptr;
+    Failure onFailure;
+    std::chrono::steady_clock::duration period{};
+    std::atomic<bool> running{false};
+    std::atomic<std::uint64_t> frames{0};
+};
+
+namespace {
+
+// A template, so that it may work on the timer's private state.
+template <class State>
+void RunStream(State& state) {
+    using Clock = std::chrono::steady_clock;
+    // Wake as close to each deadline as the kernel allows (the default slack is 50 us).
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+
+    auto deadline = Clock::now() + state.period;
+    std::unique_lock lock(state.mutex);
+    for (;;) {
+        if (state.wake.wait_until(lock, deadline, [&] { return state.stopRequested; })) return;
+        lock.unlock();
+        bool failed = false;
+        try {
+            StreamTimerProc(*state.device);
+            state.frames.fetch_add(1, std::memory_order_relaxed);
+        } catch (...) {
+            failed = true;
+        }
+        if (failed) {
+            // The stream ends at the frame that failed; the owner hears of it once, here.
+            state.running.store(false);
+            if (state.onFailure) {
+                try {
+                    state.onFailure();
+                } catch (...) {
+                }
+            }
+            return;
+        }
+        lock.lock();
+        deadline += state.period;
+        // A deadline missed by more than a period is skipped rather than caught up with a
+        // burst of frames: the next tick goes to the first deadline still ahead.
+        const auto now = Clock::now();
+        if (now - deadline > state.period)
+            deadline += ((now - deadline) / state.period + 1) * state.period;
+    }
+}
+
+}  // namespace
+
+StreamTimer::StreamTimer() : state_(std::make_unique<State>()) {}
+StreamTimer::~StreamTimer() {
+    Stop();
+}
+
+bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
+    // The timer's own thread cannot replace itself.
+    if (state_->thread.joinable() && state_->thread.get_id() == std::this_thread::get_id()) {
+        return false;
+    }
+    Stop();
+    state_->device = &device;
+    state_->onFailure = std::move(onFailure);
+    state_->period = period;
+    state_->stopRequested = false;
+    state_->frames.store(0);
+    state_->running.store(true);
+    try {
+        state_->thread = std::thread(RunStream<State>, std::ref(*state_));
+    } catch (...) {
+        state_->running.store(false);
+        return false;
+    }
+    return true;
+}
+
+void StreamTimer::Stop() noexcept {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stopRequested = true;
+    }
+    state_->wake.notify_all();
+    state_->running.store(false);
+    if (!state_->thread.joinable()) return;
+    // Called from the failure callback on the timer thread: that thread is already on its
+    // way out; the next Stop or Start from elsewhere joins it.
+    if (state_->thread.get_id() == std::this_thread::get_id()) return;
+    state_->thread.join();
+}
+
+bool StreamTimer::Running() const noexcept {
+    return state_->running.load();
+}
+
+#endif
+
+std::uint64_t StreamTimer::FramesSent() const noexcept {
+    return state_->frames.load(std::memory_order_relaxed);
+}
