@@ -155,4 +155,14 @@ private:
     std::map<int, QAction*> actions_;
     QMenuBar* menuBar_ = nullptr;
     bool closing_ = false;
+
+    // ---- Limit procedure helpers (ui-commands) ------------------------------------------
+    // StopLimitSetting without reporting: false when the limit-mode-off frame failed.
+    bool EndLimitSetting();
+    // Position and Set disabled, Enter released, the Position slider at 1024 and
+    // ReadSliders (the rudder channel becomes 1024).
+    void ResetLimitControls();
+    // Counts stream starts, so a failure posted by an earlier stream is not taken for the
+    // running one's.
+    std::uint64_t streamRun_ = 0;
 };

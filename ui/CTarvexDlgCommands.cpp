@@ -1,0 +1,140 @@
+// The Read and Write commands, the unwritten-data check and the ways the window closes.
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPushButton>
+#include <exception>
+#include <optional>
+
+#include "gyro/Commands.h"
+#include "ui/CTarvexDlg.h"
+
+namespace {
+
+// The message for a failed command. An error outside the adapter's and the gyro's types
+// should not occur; it is still reported instead of leaving the window's event loop.
+int FailureMessage(CommandKind kind, const std::exception& error) {
+    const int id = CommandFailureMessage(kind, error);
+    return id != 0 ? id : 114;  // "Unknown error"
+}
+
+}  // namespace
+
+void CTarvexDlg::OnRead() {
+    ReadGyro();
+}
+
+void CTarvexDlg::OnWrite() {
+    WriteGyro();
+}
+
+void CTarvexDlg::ReadGyro() {
+    std::optional<WaitCursor> wait(std::in_place);
+    // A running limit setting ends silently before the adapter is used; a failed
+    // limit-mode-off frame is reported by the stop itself and the Read goes on.
+    if (enterPressed != 0) StopLimitSetting();
+    try {
+        RunReadCommand(gyro);
+    } catch (const std::exception& error) {
+        wait.reset();
+        ShowMessage(FailureMessage(CommandKind::Read, error), MessageIcon::Stop);
+        return;
+    }
+    statusText.clear();
+    readFromGyro = true;
+    EnableGyroCommands(true);
+    RefreshFromImage();
+    PlaceSliders();
+    UpdateDirectionLabels();
+    wait.reset();
+    ShowMessage(117, MessageIcon::Information);
+}
+
+bool CTarvexDlg::WriteGyro() {
+    StoreToImage();
+    std::optional<WaitCursor> wait(std::in_place);
+    if (enterPressed != 0) StopLimitSetting();
+    try {
+        RunWriteCommand(gyro, value1002 != 0);
+    } catch (const std::exception& error) {
+        wait.reset();
+        ShowMessage(FailureMessage(CommandKind::Write, error), MessageIcon::Stop);
+        return false;
+    }
+    statusText.clear();
+    RefreshFromImage();
+    PlaceSliders();
+    UpdateDirectionLabels();
+    wait.reset();
+    ShowMessage(105, MessageIcon::Information);
+    return true;
+}
+
+bool CTarvexDlg::ConfirmUnwrittenData() {
+    if (enterPressed != 0) StopLimitSetting();
+    if (recordsEqual(gyro.workingRecord, gyro.deviceRecord)) return true;
+    if (!readFromGyro) {
+        ShowMessage(134, MessageIcon::Exclamation);
+        return true;
+    }
+    if (ShowMessage(133, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return true;
+    // The user wants the edits on the gyro: when that write fails the window stays open,
+    // so they are not lost.
+    return WriteGyro();
+}
+
+void CTarvexDlg::OnOK() {
+    if (closing_) return;  // a close is already being decided
+    closing_ = true;
+    const bool close = ConfirmUnwrittenData() && ControlsToValues();
+    if (close) QDialog::accept();
+    closing_ = false;
+}
+
+void CTarvexDlg::OnCancel() {
+    if (closing_) return;
+    closing_ = true;
+    if (ConfirmUnwrittenData()) QDialog::reject();
+    closing_ = false;
+}
+
+void CTarvexDlg::OnExit() {
+    OnOK();
+}
+
+void CTarvexDlg::closeEvent(QCloseEvent* event) {
+    // The close box, Alt+F4 and the window manager's close request. A close that
+    // accept()/reject() themselves carry out never arrives here.
+    if (closing_ || !isVisible()) {
+        // Either a check is already running (its own answer decides), or there is
+        // nothing left to close.
+        if (closing_)
+            event->ignore();
+        else
+            event->accept();
+        return;
+    }
+    OnCancel();
+    if (isVisible())
+        event->ignore();
+    else
+        event->accept();
+}
+
+void CTarvexDlg::keyPressEvent(QKeyEvent* event) {
+    const auto modifiers = event->modifiers();
+    const int key = event->key();
+    if (event->matches(QKeySequence::Cancel)) {
+        OnCancel();
+        return;
+    }
+    const bool isReturn =
+        (key == Qt::Key_Return && modifiers == Qt::NoModifier) ||
+        (key == Qt::Key_Enter && (modifiers == Qt::NoModifier || modifiers == Qt::KeypadModifier));
+    if (isReturn && qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+        OnOK();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

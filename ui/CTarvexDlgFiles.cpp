@@ -1,0 +1,68 @@
+// Settings files: File > Open, Save and Save As. A file is the working record, 85 bytes.
+#include <QFile>
+#include <QFileInfo>
+
+#include "gyro/SettingsFile.h"
+#include "resources/strings/StringTable.h"
+#include "ui/CTarvexDlg.h"
+
+namespace {
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+void CTarvexDlg::OnFileOpen() {
+    const std::optional<QString> chosen = Files().ChooseOpen(this);
+    if (!chosen) return;
+    const QString path = *chosen;
+    if (!SettingsFileExists(NativePath(path))) {
+        ShowMessage(108, MessageIcon::Stop);
+        return;
+    }
+    ReadSettingsFile(path);
+    // Remembered whatever the reader reported, so a later Save goes to the same file.
+    filePath = path;
+    hasFilePath = true;
+    RefreshFromImage();
+    PlaceSliders();
+    UpdateDirectionLabels();
+}
+
+void CTarvexDlg::OnFileSave() {
+    if (hasFilePath)
+        WriteSettingsFile(filePath);
+    else
+        OnFileSaveAs();
+}
+
+void CTarvexDlg::OnFileSaveAs() {
+    const std::optional<QString> chosen = Files().ChooseSaveAs(this);
+    if (!chosen) return;
+    const QString path = *chosen;
+    if (SettingsFileExists(NativePath(path))) {
+        const QString question =
+            strings::text(109) + QFileInfo(path).fileName() + strings::text(110);
+        if (Messages().Show(this, 109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
+            MessageAnswer::Yes)
+            return;
+    }
+    WriteSettingsFile(path);
+    filePath = path;
+    hasFilePath = true;
+}
+
+void CTarvexDlg::ReadSettingsFile(const QString& path) {
+    // A file shorter than a record is refused and leaves workingRecord as it was.
+    const FileResult result = LoadSettingsFile(NativePath(path), gyro.workingRecord);
+    if (result != FileResult::Ok) ShowMessage(LoadFailureMessage(result), MessageIcon::Stop);
+}
+
+void CTarvexDlg::WriteSettingsFile(const QString& path) {
+    // The record goes to a temporary file that replaces the old one only when complete, so
+    // a failed save leaves an existing file as it was.
+    const FileResult result = SaveSettingsFile(NativePath(path), gyro.workingRecord);
+    if (result != FileResult::Ok) ShowMessage(SaveFailureMessage(result), MessageIcon::Stop);
+}

@@ -1,0 +1,51 @@
+// Clicks on the radio buttons and the check box, list selections, the flight- and
+// servo-mode changes and File > Initialize.
+#include <QLineEdit>
+
+#include "ui/CTarvexDlg.h"
+
+void CTarvexDlg::OnChannelSelected() {
+    StoreToImage();
+}
+
+void CTarvexDlg::OnGyroReverseClicked() {
+    // The store ends with UpdateDirectionLabels, which also swaps the limit labels.
+    StoreToImage();
+}
+
+void CTarvexDlg::OnResponseModeClicked() {
+    StoreToImage();
+}
+
+void CTarvexDlg::OnMountingClicked() {
+    // The mounting surface is window state only: the labels move, nothing is stored.
+    ControlsToValues();
+    UpdateDirectionLabels();
+}
+
+void CTarvexDlg::OnNotUsingIdClicked() {
+    ControlsToValues();
+    if (auto* idBox = qobject_cast<QLineEdit*>(Control(ids::IdBox)))
+        idBox->setReadOnly(value1002 == 0);
+    StoreToImage();
+}
+
+void CTarvexDlg::OnModeChangeClicked() {
+    // Asked on every click, the already selected radio included.
+    if (ShowMessage(107, MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes) {
+        StoreToImage();
+        applyModeTable(gyro.workingRecord);
+    }
+    // On No nothing was stored, so this also puts the radios back to the image's modes.
+    RefreshFromImage();
+    PlaceSliders();
+}
+
+void CTarvexDlg::OnFileInitialize() {
+    if (ShowMessage(106, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    resetToDefaults(gyro.workingRecord);
+    RefreshFromImage();
+    PlaceSliders();
+    UpdateDirectionLabels();
+}
