@@ -1,0 +1,346 @@
+// The adapter link against stand-in driver libraries loaded through the real loader.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <typeinfo>
+
+#include "LinkTestSupport.h"
+
+namespace {
+
+using linktest::ReadLines;
+using linktest::ScratchFolder;
+using linktest::Slots;
+
+const std::vector<std::string> kOpenCalls{
+    "FT_ListDevices 0x0 0x40000002",
+    "FT_Open 0",
+    "FT_SetBaudRate 0x7ab 9600",
+    "FT_SetTimeouts 0x7ab 1000 1000",
+    "FT_SetDataCharacteristics 0x7ab 8 2 2",
+};
+
+class AdapterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("TARVEX_FAKE_D2XX_LOG", Log().c_str(), 1);
+        unsetenv("TARVEX_FAKE_D2XX_FAIL");
+        unsetenv("TARVEX_FAKE_D2XX_READ");
+        UseLibrary(FAKE_D2XX);
+    }
+    void TearDown() override {
+        unsetenv("TARVEX_FAKE_D2XX_LOG");
+        unsetenv("TARVEX_FAKE_D2XX_FAIL");
+        unsetenv("TARVEX_FAKE_D2XX_READ");
+        unsetenv("TARVEX_D2XX");
+    }
+
+    static void UseLibrary(const std::string& path) { setenv("TARVEX_D2XX", path.c_str(), 1); }
+    static void FailCall(const char* name) { setenv("TARVEX_FAKE_D2XX_FAIL", name, 1); }
+
+    std::filesystem::path Log() const { return scratch.Path() / "calls.log"; }
+    std::vector<std::string> Calls() const { return ReadLines(Log()); }
+    void ForgetCalls() const { std::filesystem::remove(Log()); }
+
+    ScratchFolder scratch;
+};
+
+void* Export(const char* library, const std::string& name) {
+    void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    return handle == nullptr ? nullptr : dlsym(handle, name.c_str());
+}
+
+TEST(D2xxDriverTest, BindsWriteReadOpenOpenExListClose_ThenTheRestAsStored) {
+    const auto order = D2xxDriver::BindOrder();
+    const std::vector<std::string> bound(order.begin(), order.end());
+    std::vector<std::string> expected{"FT_Write",  "FT_Read",        "FT_Open",
+                                      "FT_OpenEx", "FT_ListDevices", "FT_Close"};
+    const auto slots = Slots(D2xxDriver{});
+    for (std::size_t i = 6; i < slots.size(); ++i) expected.push_back(slots[i].first);
+    EXPECT_EQ(bound, expected);
+    EXPECT_EQ(slots.size(), 35u);
+}
+
+TEST(D2xxDriverTest, StartsWithEverythingZero) {
+    static constinit TBX3 adapter;  // constant-initialised, as g_adapter is
+    for (const auto& [name, address] : Slots(adapter.Driver())) EXPECT_EQ(address, nullptr) << name;
+    EXPECT_EQ(adapter.Driver().libraryHandle, nullptr);
+    EXPECT_EQ(adapter.Driver().deviceHandle, nullptr);
+    for (const auto& [name, address] : Slots(g_adapter.Driver()))
+        EXPECT_EQ(address, nullptr) << name;
+}
+
+TEST_F(AdapterTest, InitializeBindsEverySlotToTheExportOfItsName) {
+    TBX3 adapter;
+    ASSERT_NO_THROW(adapter.Initialize());
+    EXPECT_NE(adapter.Driver().libraryHandle, nullptr);
+    EXPECT_EQ(adapter.Driver().deviceHandle, nullptr);
+    for (const auto& [name, address] : Slots(adapter.Driver())) {
+        EXPECT_NE(address, nullptr) << name;
+        EXPECT_EQ(address, Export(FAKE_D2XX, name)) << name;
+    }
+    EXPECT_TRUE(Calls().empty()) << "binding calls nothing";
+}
+
+// A library lacking one name: Load() stops at that name; the names bound before it keep
+// their addresses and nothing after it is bound.
+TEST_F(AdapterTest, MissingExportStopsBindingAtThatName) {
+    struct Case {
+        const char* library;
+        std::size_t boundBeforeMissing;
+    };
+    const Case cases[] = {
+        {FAKE_D2XX_NO_WRITE, 0},
+        {FAKE_D2XX_NO_PURGE, 7},
+        {FAKE_D2XX_NO_LIBRARY_VERSION, 34},
+    };
+    const auto order = D2xxDriver::BindOrder();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.library);
+        UseLibrary(c.library);
+        TBX3 adapter;
+        EXPECT_THROW(adapter.Initialize(), TBX3::InitializeError);
+        EXPECT_NE(adapter.Driver().libraryHandle, nullptr) << "the library stays loaded";
+        const auto first = order.begin();
+        const auto bound = first + static_cast<std::ptrdiff_t>(c.boundBeforeMissing);
+        for (const auto& [name, address] : Slots(adapter.Driver())) {
+            if (std::find(first, bound, name) != bound)
+                EXPECT_EQ(address, Export(c.library, name)) << name;
+            else
+                EXPECT_EQ(address, nullptr) << name;
+        }
+    }
+}
+
+TEST_F(AdapterTest, FileThatIsNoSharedLibraryGivesInitializeError) {
+    const auto text = scratch.Path() / "notes.txt";
+    std::ofstream(text) << "FT_Open FT_Close\n";
+    const auto empty = scratch.Path() / "libempty.so";
+    std::ofstream{empty};
+    const std::string cases[] = {(scratch.Path() / "missing.so").string(), text.string(),
+                                 empty.string(), scratch.Path().string()};
+    // The program's folder also holds the libftdi1 layer: naming a file in TARVEX_D2XX must
+    // not fall back to it.
+    for (const std::string& file : cases) {
+        SCOPED_TRACE(file);
+        UseLibrary(file);
+        TBX3 adapter;
+        EXPECT_THROW(adapter.Initialize(), TBX3::InitializeError);
+        EXPECT_EQ(adapter.Driver().libraryHandle, nullptr);
+        for (const auto& [name, address] : Slots(adapter.Driver()))
+            EXPECT_EQ(address, nullptr) << name;
+    }
+}
+
+TEST_F(AdapterTest, CandidatesAreTheChosenFileAlone_ElseVendorThenLayerBesideProgram) {
+    EXPECT_EQ(D2xxDriver::LibraryCandidates(), std::vector<std::string>{FAKE_D2XX});
+
+    unsetenv("TARVEX_D2XX");
+    const std::string layer = D2xxDriver::FindBesideProgram("libtarvex-ftdi.so");
+    ASSERT_FALSE(layer.empty()) << "the test runs from the bin folder beside the layer";
+    EXPECT_TRUE(std::filesystem::equivalent(layer, FTDI_LAYER));
+    EXPECT_EQ(D2xxDriver::LibraryCandidates(), (std::vector<std::string>{"libftd2xx.so", layer}));
+    EXPECT_EQ(D2xxDriver::FindBesideProgram("libtarvex-no-such-file.so"), "");
+}
+
+TEST_F(AdapterTest, OpenMakesTheFiveCallsWithTheLineSetting) {
+    TBX3 adapter;
+    adapter.Initialize();
+    ASSERT_NO_THROW(adapter.Open());
+    EXPECT_EQ(Calls(), kOpenCalls);
+    EXPECT_EQ(adapter.Driver().deviceHandle, reinterpret_cast<FT_HANDLE>(0x7ab));
+}
+
+// Each failing step throws OpenError and no later step runs. The handle is held only once
+// FT_Open has succeeded (a failing FT_Open in the stand-in leaves junk in its out value).
+TEST_F(AdapterTest, OpenStopsAtTheFailingStep) {
+    for (std::size_t step = 0; step < kOpenCalls.size(); ++step) {
+        const std::string name = kOpenCalls[step].substr(0, kOpenCalls[step].find(' '));
+        SCOPED_TRACE(name);
+        FailCall(name.c_str());
+        {
+            TBX3 adapter;
+            adapter.Initialize();
+            EXPECT_THROW(adapter.Open(), TBX3::OpenError);
+            const std::vector<std::string> expected(kOpenCalls.begin(),
+                                                    kOpenCalls.begin() + step + 1);
+            EXPECT_EQ(Calls(), expected);
+            EXPECT_EQ(adapter.Driver().deviceHandle,
+                      step < 2 ? nullptr : reinterpret_cast<FT_HANDLE>(0x7ab));
+            ForgetCalls();
+        }
+        EXPECT_EQ(Calls(), std::vector<std::string>{step < 2 ? "FT_Close 0x0" : "FT_Close 0x7ab"})
+            << "the destructor closes whatever handle is held";
+        ForgetCalls();
+    }
+}
+
+TEST_F(AdapterTest, UnboundStepOfOpenCountsAsFailing) {
+    // Without FT_Purge, FT_ListDevices and FT_Open are bound but FT_SetBaudRate is not.
+    UseLibrary(FAKE_D2XX_NO_PURGE);
+    TBX3 partly;
+    EXPECT_THROW(partly.Initialize(), TBX3::InitializeError);
+    EXPECT_THROW(partly.Open(), TBX3::OpenError);
+    EXPECT_EQ(Calls(), (std::vector<std::string>{kOpenCalls[0], kOpenCalls[1]}));
+
+    ForgetCalls();
+    TBX3 unbound;
+    EXPECT_THROW(unbound.Open(), TBX3::OpenError);
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(AdapterTest, ShortReadReturnsNormallyAndLeavesTheRestOfTheBuffer) {
+    TBX3 adapter;
+    adapter.Initialize();
+    adapter.Open();
+    ForgetCalls();
+    setenv("TARVEX_FAKE_D2XX_READ", "20", 1);
+    std::array<std::uint8_t, 101> block;
+    block.fill(0x11);
+    ASSERT_NO_THROW(adapter.Read(block.data(), 101));
+    EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 20, [](auto b) { return b == 0xA5; }));
+    EXPECT_TRUE(std::all_of(block.begin() + 20, block.end(), [](auto b) { return b == 0x11; }));
+    EXPECT_EQ(Calls(), std::vector<std::string>{"FT_Read 0x7ab 101"});
+}
+
+TEST_F(AdapterTest, WriteAndPurgeReachTheOpenDevice) {
+    TBX3 adapter;
+    adapter.Initialize();
+    adapter.Open();
+    ForgetCalls();
+    const std::uint8_t frame[] = {0x9F, 0x00, 0xFF};
+    adapter.Write(frame, 3);
+    adapter.PurgeReceive();
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"FT_Write 0x7ab 159 0 255", "FT_Purge 0x7ab 1"}));
+}
+
+// Failing or unbound transfer calls each raise their own error type.
+TEST_F(AdapterTest, TransferFailuresRaiseTheirErrorTypes) {
+    struct Case {
+        const char* library;
+        const char* failing;  // null: the call is unbound in that library
+        std::function<void(TBX3&)> operation;
+        const std::type_info& error;
+    };
+    std::uint8_t buffer[4] = {};
+    const auto read = [&](TBX3& a) { a.Read(buffer, 4); };
+    const auto write = [&](TBX3& a) { a.Write(buffer, 4); };
+    const auto purge = [](TBX3& a) { a.PurgeReceive(); };
+    const Case cases[] = {
+        {FAKE_D2XX, "FT_Read", read, typeid(TBX3::ReadError)},
+        {FAKE_D2XX, "FT_Write", write, typeid(TBX3::WriteError)},
+        {FAKE_D2XX, "FT_Purge", purge, typeid(TBX3::ConnectionError)},
+        {FAKE_D2XX_NO_WRITE, nullptr, read, typeid(TBX3::ReadError)},
+        {FAKE_D2XX_NO_WRITE, nullptr, write, typeid(TBX3::WriteError)},
+        {FAKE_D2XX_NO_PURGE, nullptr, purge, typeid(TBX3::ConnectionError)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.library) + " " + (c.failing ? c.failing : "unbound"));
+        UseLibrary(c.library);
+        if (c.failing) FailCall(c.failing);
+        TBX3 adapter;
+        try {
+            adapter.Initialize();
+        } catch (const TBX3::InitializeError&) {
+            EXPECT_EQ(c.failing, nullptr);
+        }
+        try {
+            c.operation(adapter);
+            ADD_FAILURE() << "no error";
+        } catch (const TBX3::ConnectionError& error) {
+            EXPECT_EQ(typeid(error), c.error);
+        }
+        unsetenv("TARVEX_FAKE_D2XX_FAIL");
+    }
+}
+
+TEST(AdapterErrorTest, DerivedErrorsAreConnectionErrorsWithEmptyText) {
+    const std::function<void()> throwers[] = {
+        [] { throw TBX3::ConnectionError(); }, [] { throw TBX3::InitializeError(); },
+        [] { throw TBX3::OpenError(); },       [] { throw TBX3::ReadError(); },
+        [] { throw TBX3::WriteError(); },
+    };
+    for (const auto& thrower : throwers) {
+        try {
+            thrower();
+        } catch (const TBX3::ConnectionError& error) {
+            const std::runtime_error& base = error;
+            EXPECT_STREQ(base.what(), "");
+            continue;
+        }
+        ADD_FAILURE() << "not a ConnectionError";
+    }
+    // Handlers listed most derived first tell them apart.
+    int handler = 0;
+    try {
+        throw TBX3::OpenError();
+    } catch (const TBX3::InitializeError&) {
+        handler = 1;
+    } catch (const TBX3::ConnectionError&) {
+        handler = 2;
+    }
+    EXPECT_EQ(handler, 2);
+}
+
+TEST_F(AdapterTest, CloseCallsFtCloseWithTheHandleAndClearsIt) {
+    TBX3 adapter;
+    adapter.Initialize();
+    adapter.Close();  // never opened: handle 0, status ignored
+    adapter.Open();
+    adapter.Close();
+    EXPECT_EQ(adapter.Driver().deviceHandle, nullptr);
+    adapter.Close();
+    const auto calls = Calls();
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls[0], "FT_Close 0x0");
+    EXPECT_EQ(calls[6], "FT_Close 0x7ab");
+    EXPECT_EQ(calls[7], "FT_Close 0x0");
+}
+
+// What the process-wide adapter does at exit: a child connects it and exits normally, the
+// parent reads the child's calls.
+TEST_F(AdapterTest, GlobalAdapterClosesOnceAtProcessExit) {
+    struct Case {
+        const char* library;
+        const char* failing;
+        std::vector<std::string> calls;
+    };
+    std::vector<std::string> connected = kOpenCalls;
+    connected.push_back("FT_Close 0x7ab");
+    const Case cases[] = {
+        {FAKE_D2XX, nullptr, connected},
+        {FAKE_D2XX, "FT_ListDevices", {kOpenCalls[0], "FT_Close 0x0"}},
+        {FAKE_D2XX,
+         "FT_SetTimeouts",
+         {kOpenCalls[0], kOpenCalls[1], kOpenCalls[2], kOpenCalls[3], "FT_Close 0x7ab"}},
+        {FAKE_D2XX_NO_PURGE, nullptr, {"FT_Close 0x0"}},
+        {FAKE_D2XX_NO_WRITE, nullptr, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.library) + " " + (c.failing ? c.failing : ""));
+        UseLibrary(c.library);
+        if (c.failing) FailCall(c.failing);
+        ForgetCalls();
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            // As at start-up: Open only after a successful Initialize.
+            try {
+                g_adapter.Initialize();
+                g_adapter.Open();
+            } catch (const TBX3::ConnectionError&) {
+            }
+            std::exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(Calls(), c.calls);
+        unsetenv("TARVEX_FAKE_D2XX_FAIL");
+    }
+}
+
+}  // namespace
