@@ -49,6 +49,17 @@ TEST_F(FtdiLayerTest, WithoutADeviceOpenFailsAtTheListing) {
     EXPECT_EQ(handle, nullptr);
 }
 
+// Without TARVEX_D2XX and without the vendor's library, the layer beside the program is
+// the one loaded.
+TEST(FtdiLayerChoiceTest, LayerBesideTheProgramStandsInForTheVendorsLibrary) {
+    if (void* vendor = dlopen("libftd2xx.so", RTLD_NOW | RTLD_LOCAL); vendor != nullptr)
+        GTEST_SKIP() << "the vendor's library is installed";
+    unsetenv("TARVEX_D2XX");
+    TBX3 adapter;
+    ASSERT_NO_THROW(adapter.Initialize());
+    EXPECT_EQ(adapter.Driver().libraryHandle, dlopen(FTDI_LAYER, RTLD_NOW | RTLD_NOLOAD));
+}
+
 // Calls on a handle the layer never gave out are refused, never followed.
 TEST_F(FtdiLayerTest, RefusesUnknownHandlesAndAnswersNotSupportedForTheRest) {
     const D2xxDriver& d = adapter.Driver();

@@ -146,6 +146,34 @@ TEST_F(AdapterTest, CandidatesAreTheChosenFileAlone_ElseVendorThenLayerBesidePro
     EXPECT_EQ(D2xxDriver::FindBesideProgram("libtarvex-no-such-file.so"), "");
 }
 
+// An installed program finds the library under <prefix>/<libdir>/tarvex, not only beside it.
+TEST_F(AdapterTest, InstalledProgramFindsTheLibraryUnderLibdir) {
+    namespace fs = std::filesystem;
+    const fs::path bin = scratch.Path() / "prefix" / INSTALL_BINDIR;
+    const fs::path libraries = bin / LIBDIR_FROM_BINDIR;
+    fs::create_directories(bin);
+    fs::create_directories(libraries);
+    fs::copy_file(LOCATE_PROGRAM, bin / "locate");
+    std::ofstream(libraries / "libtarvex-ftdi.so") << "stand-in";
+    std::ofstream(bin / "libbeside.so") << "stand-in";
+
+    const auto locate = [&](const std::string& file) {
+        const std::string command = (bin / "locate").string() + " " + file;
+        std::string answer;
+        if (FILE* pipe = popen(command.c_str(), "r"); pipe != nullptr) {
+            char line[4096];
+            while (std::fgets(line, sizeof line, pipe) != nullptr) answer += line;
+            pclose(pipe);
+        }
+        return answer.substr(0, answer.find('\n'));
+    };
+    const std::string underLibdir = locate("libtarvex-ftdi.so");
+    ASSERT_FALSE(underLibdir.empty());
+    EXPECT_TRUE(fs::equivalent(underLibdir, libraries / "libtarvex-ftdi.so"));
+    EXPECT_EQ(locate("libbeside.so"), (bin / "libbeside.so").string());
+    EXPECT_EQ(locate("libmissing.so"), "");
+}
+
 TEST_F(AdapterTest, OpenMakesTheFiveCallsWithTheLineSetting) {
     TBX3 adapter;
     adapter.Initialize();
