@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
