@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 struct BusFrameData {
@@ -26,6 +27,8 @@ struct BusFrameData {
     std::uint16_t channel(int index) const noexcept;
 };
 static_assert(std::atomic<std::uint16_t>::is_always_lock_free);
+// startByte and packedBits are the 25 wire bytes, back to back.
+static_assert(offsetof(BusFrameData, packedBits) == offsetof(BusFrameData, startByte) + 1);
 
 // The process-wide frame; zero-initialised static storage.
 extern constinit BusFrameData BusFrame;

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "gyro/SettingsFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarvex-settings-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        for (std::size_t i = 0; i < record.bytes.size(); ++i) {
+            record.bytes[i] = static_cast<std::uint8_t>(3 * i + 1);
+        }
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    std::string Path(const char* name) const { return (dir / name).string(); }
+    static void Put(const std::string& path, const Bytes& bytes) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    static Bytes Get(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    Bytes RecordBytes() const { return Bytes(record.bytes.begin(), record.bytes.end()); }
+
+    fs::path dir;
+    ParameterRecord record{};
+};
+
+TEST_F(SettingsFileTest, RoundTripKeepsAll85Bytes) {
+    const std::string path = Path("gyro.tcf");
+    ASSERT_EQ(SaveSettingsFile(path, record), FileResult::Ok);
+    EXPECT_EQ(Get(path), RecordBytes());
+    EXPECT_EQ(Entries(), std::vector<std::string>{"gyro.tcf"});  // no temporary left
+    ParameterRecord loaded{};
+    ASSERT_EQ(LoadSettingsFile(path, loaded), FileResult::Ok);
+    EXPECT_EQ(loaded, record);
+    EXPECT_TRUE(SettingsFileExists(path));
+}
+
+TEST_F(SettingsFileTest, SaveReplacesAnExistingFileAndKeepsItsPermissions) {
+    const std::string path = Path("gyro.tcf");
+    Put(path, Bytes(200, 0xAB));
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(SaveSettingsFile(path, record), FileResult::Ok);
+    EXPECT_EQ(Get(path), RecordBytes());
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(SettingsFileTest, SaveThroughALinkReplacesTheFileItPointsTo) {
+    const std::string real = Path("real.tcf"), link = Path("link.tcf");
+    Put(real, Bytes(85, 0));
+    fs::create_symlink(real, link);
+    ASSERT_EQ(SaveSettingsFile(link, record), FileResult::Ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Get(real), RecordBytes());
+}
+
+TEST_F(SettingsFileTest, LoadSizes) {
+    struct Case {
+        std::size_t size;
+        FileResult result;
+    };
+    const Case cases[] = {{0, FileResult::ShortFile},  {1, FileResult::ShortFile},
+                          {84, FileResult::ShortFile}, {85, FileResult::Ok},
+                          {86, FileResult::Ok},        {4096, FileResult::Ok}};
+    for (const auto& c : cases) {
+        Bytes content(c.size);
+        for (std::size_t i = 0; i < c.size; ++i) content[i] = static_cast<std::uint8_t>(0xC0 ^ i);
+        const std::string path = Path("sized.tcf");
+        Put(path, content);
+        ParameterRecord loaded = record;
+        EXPECT_EQ(LoadSettingsFile(path, loaded), c.result) << c.size;
+        if (c.result == FileResult::Ok) {
+            EXPECT_EQ(Bytes(loaded.bytes.begin(), loaded.bytes.end()),
+                      Bytes(content.begin(), content.begin() + 85))
+                << c.size;
+        } else {
+            EXPECT_EQ(loaded, record) << c.size << ": a short file changes nothing";
+            EXPECT_EQ(LoadFailureMessage(c.result), 108);
+        }
+    }
+}
+
+TEST_F(SettingsFileTest, LoadFailures) {
+    ParameterRecord loaded = record;
+    const FileResult missing = LoadSettingsFile(Path("missing.tcf"), loaded);
+    EXPECT_EQ(missing, FileResult::OpenFailed);
+    EXPECT_FALSE(SettingsFileExists(Path("missing.tcf")));
+    const FileResult folder = LoadSettingsFile(dir.string(), loaded);
+    EXPECT_TRUE(folder == FileResult::OpenFailed || folder == FileResult::ReadFailed);
+    EXPECT_EQ(LoadFailureMessage(missing), 108);
+    EXPECT_EQ(LoadFailureMessage(folder), 108);
+    EXPECT_EQ(loaded, record);
+}
+
+// A file that opens but cannot be read: the process's own memory file fails with EIO at
+// offset 0, for root too.
+TEST_F(SettingsFileTest, LoadAFileThatCannotBeRead) {
+    ParameterRecord loaded = record;
+    const FileResult result = LoadSettingsFile("/proc/self/mem", loaded);
+    EXPECT_EQ(result, FileResult::ReadFailed);
+    EXPECT_EQ(LoadFailureMessage(result), 108);
+    EXPECT_EQ(loaded, record);
+}
+
+TEST_F(SettingsFileTest, LoadAFileWithoutReadPermission) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root reads files whatever their permissions; the memory-file case "
+                        "covers a file that cannot be read";
+    }
+    const std::string path = Path("locked.tcf");
+    Put(path, Bytes(85, 1));
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    ParameterRecord loaded = record;
+    EXPECT_EQ(LoadSettingsFile(path, loaded), FileResult::OpenFailed);
+    EXPECT_FALSE(SettingsFileExists(path));
+    EXPECT_EQ(loaded, record);
+}
+
+TEST_F(SettingsFileTest, SaveToAFullDevice) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const FileResult result = SaveSettingsFile("/dev/full", record);
+    EXPECT_EQ(result, FileResult::DiskFull);
+    EXPECT_EQ(SaveFailureMessage(result), 113);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+TEST_F(SettingsFileTest, SaveWhereNoFileCanBeCreated) {
+    const std::string cases[] = {Path("no-such-folder/gyro.tcf"), "/proc/tarvex-gyro.tcf", ""};
+    for (const auto& path : cases) {
+        const FileResult result = SaveSettingsFile(path, record);
+        EXPECT_EQ(result, FileResult::OpenFailed) << path;
+        EXPECT_EQ(SaveFailureMessage(result), 112) << path;
+    }
+}
+
+TEST_F(SettingsFileTest, SaveOntoAFolderLeavesIt) {
+    const std::string folder = Path("folder.tcf");
+    fs::create_directory(folder);
+    Put(folder + "/inside", Bytes{1, 2, 3});
+    const FileResult result = SaveSettingsFile(folder, record);
+    EXPECT_TRUE(result == FileResult::OpenFailed || result == FileResult::WriteFailed);
+    EXPECT_EQ(SaveFailureMessage(result), 112);
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(Get(folder + "/inside"), (Bytes{1, 2, 3}));
+}
+
+// Files may grow to 40 bytes only while this lives; the signal that would end the process
+// at the limit is ignored, so the write fails with EFBIG instead.
+class FileSizeLimit {
+  public:
+    FileSizeLimit() {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit tight = old_;
+        tight.rlim_cur = 40;
+        setrlimit(RLIMIT_FSIZE, &tight);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+  private:
+    rlimit old_{};
+    sighandler_t oldHandler_{};
+};
+
+TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileAsItWas) {
+    const std::string path = Path("gyro.tcf");
+    const Bytes old(85, 0x77);
+    Put(path, old);
+    FileResult result;
+    {
+        FileSizeLimit limit;
+        result = SaveSettingsFile(path, record);
+    }
+    EXPECT_EQ(result, FileResult::WriteFailed);
+    EXPECT_EQ(SaveFailureMessage(result), 112);
+    EXPECT_EQ(Get(path), old);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"gyro.tcf"});  // the temporary is gone
+}
+
+TEST(SettingsFileMessages, Table) {
+    const std::tuple<FileResult, int, int> cases[] = {
+        {FileResult::Ok, 0, 0},
+        {FileResult::OpenFailed, 108, 112},
+        {FileResult::ReadFailed, 108, 112},
+        {FileResult::ShortFile, 108, 112},
+        {FileResult::WriteFailed, 108, 112},
+        {FileResult::DiskFull, 113, 113},
+        {FileResult::Unknown, 114, 114},
+    };
+    for (auto [result, load, save] : cases) {
+        EXPECT_EQ(LoadFailureMessage(result), load) << static_cast<int>(result);
+        EXPECT_EQ(SaveFailureMessage(result), save) << static_cast<int>(result);
+    }
+}
+
+}  // namespace
