@@ -6,7 +6,9 @@
 #include <QIcon>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <vector>
 
 #include "gyro/KR640.h"
 #include "gyro/StreamTimer.h"
@@ -32,8 +34,10 @@ public:
         FileChooser* files = nullptr;        // null: Qt's file dialogs
     };
 
-    explicit CTarvexDlg(TBX3& adapter = g_adapter, Services services = {},
-                        QWidget* parent = nullptr);
+    // Two constructors instead of a default argument "Services services = {}": a nested
+    // struct with member initialisers cannot be a default argument inside its own class.
+    explicit CTarvexDlg(TBX3& adapter = g_adapter);
+    CTarvexDlg(TBX3& adapter, Services services, QWidget* parent = nullptr);
     ~CTarvexDlg() override;
 
     // ---- Start-up, About box --------------------------------------------------------
@@ -155,6 +159,22 @@ private:
     std::map<int, QAction*> actions_;
     QMenuBar* menuBar_ = nullptr;
     bool closing_ = false;
+
+    // ---- Window helpers (ui-window) ------------------------------------------------------
+    // The captions, menu texts and accessible names in the installed language; run when the
+    // window is built and on every language change.
+    void RetranslateUi();
+    QSlider* Slider(int id) const;
+    QLineEdit* Edit(int id) const;
+    static void SetRadio(QButtonGroup* group, int index);  // -1 or no such index: none checked
+    // Each sets one caption, menu text or accessible name from tr(); RetranslateUi runs them.
+    std::vector<std::function<void()>> retranslators_;
+    QButtonGroup* flightGroup_ = nullptr;    // 1005, 1006
+    QButtonGroup* servoGroup_ = nullptr;     // 1007-1009
+    QButtonGroup* reverseGroup_ = nullptr;   // 1010, 1011
+    QButtonGroup* mountingGroup_ = nullptr;  // 1012, 1013
+    QButtonGroup* responseGroup_ = nullptr;  // 1014-1016
+    bool connectionFailed_ = false;          // ConnectAdapter ended the dialog
 
     // ---- Limit procedure helpers (ui-commands) ------------------------------------------
     // StopLimitSetting without reporting: false when the limit-mode-off frame failed.

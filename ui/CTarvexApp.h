@@ -1,0 +1,40 @@
+// The application: reads the options, chooses the language, runs the one window and ends.
+#pragma once
+
+#include <QString>
+#include <utility>
+
+#include "ui/CTarvexDlg.h"
+
+class QApplication;
+
+class CTarvexApp {
+public:
+    struct Options {
+        QString language;         // "en", "de", "ja" or empty (the user's interface language)
+        QString screenshotPath;   // hidden: Read, grab the window into this PNG, end
+        bool unattended = false;  // hidden: messages go to standard error, answered OK / No
+    };
+
+    // Parses the command line of app (--simulate, --driver, --language, --help, --version
+    // and the hidden test options). Sets TARVEX_D2XX for --simulate and --driver. Returns
+    // false with an exit code when the program must end at once.
+    static bool ParseOptions(QApplication& app, Options& options, int& exitCode);
+
+    explicit CTarvexApp(Options options) : options_(std::move(options)) {}
+
+    // Constructs the window, initialises it and, when the connection succeeded, runs it
+    // modally. Always false: the program ends when the window has closed.
+    bool InitInstance();
+    // 0 after a normal run; 1 when the driver or the adapter was missing at start-up, or
+    // the screenshot could not be written.
+    int ExitCode() const noexcept { return exitCode_; }
+
+private:
+    Options options_;
+    int exitCode_ = 0;
+};
+
+// A message service for runs without anyone at the screen: each message is written to
+// standard error and answered with OK, or No for a question.
+MessageService& UnattendedMessageService();

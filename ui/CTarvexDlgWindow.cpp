@@ -1,0 +1,460 @@
+// The window's controls, their layout, captions, keyboard access and the menu.
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "resources/strings/StringTable.h"
+#include "ui/CTarvexDlg.h"
+
+namespace {
+
+// A caption without its mnemonic marks, for accessible names: "(&X)" suffixes go, a single
+// '&' goes, "&&" stays as '&', and line breaks become blanks.
+QString Plain(QString text) {
+    static const QRegularExpression suffix(QStringLiteral("\\(&[^)]\\)"));
+    text.remove(suffix);
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&') {
+            if (i + 1 < text.size() && text[i + 1] == u'&') out += u'&', ++i;
+            continue;
+        }
+        out += text[i] == u'\n' ? QChar(u' ') : text[i];
+    }
+    const qsizetype tab = out.indexOf(u'\t');
+    if (tab >= 0) out.truncate(tab);
+    return out.trimmed();
+}
+
+// Value boxes hold at most "65535" or "-128": room for six digits.
+int ValueBoxWidth(const QWidget* w) {
+    return w->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 14;
+}
+
+}  // namespace
+
+void CTarvexDlg::BuildWindow() {
+    setWindowTitle(QStringLiteral("Tarvex"));
+
+    auto reg = [this](QWidget* w, int id) {
+        w->setObjectName(QStringLiteral("c%1").arg(id));
+        controls_[id] = w;
+        return w;
+    };
+    auto text = [this](auto* w, const char* source) {
+        retranslators_.push_back([w, source] {
+            w->setText(tr(source));
+            w->setAccessibleName(Plain(tr(source)));
+        });
+    };
+    auto title = [this](QGroupBox* box, const char* source) {
+        retranslators_.push_back([box, source] {
+            box->setTitle(tr(source));
+            box->setAccessibleName(Plain(tr(source)));
+        });
+    };
+    // The accessible name of a control without a caption of its own.
+    auto named = [this](QWidget* w, std::function<QString()> name) {
+        retranslators_.push_back([w, name] { w->setAccessibleName(name()); });
+    };
+    auto group = [&title](const char* source, const char* name) {
+        auto* box = new QGroupBox;
+        box->setObjectName(QString::fromLatin1(name));
+        title(box, source);
+        return box;
+    };
+    // A bordered, right-aligned, read-only value box; it mirrors its slider, so the
+    // keyboard passes it by.
+    auto valueBox = [&](int id) {
+        auto* e = new QLineEdit;
+        reg(e, id);
+        e->setReadOnly(true);
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        e->setFixedWidth(ValueBoxWidth(e));
+        e->setFocusPolicy(Qt::NoFocus);
+        return e;
+    };
+    // A borderless, right-aligned, read-only box whose text the program sets.
+    auto labelBox = [&](int id) {
+        auto* e = new QLineEdit;
+        reg(e, id);
+        e->setReadOnly(true);
+        e->setFrame(false);
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        e->setFocusPolicy(Qt::NoFocus);
+        // No panel of its own: the text stands on the group's background like a caption.
+        e->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+        // Wide enough for the longest direction text of the language in use.
+        retranslators_.push_back([e] {
+            int width = 0;
+            for (int id = 124; id <= 129; ++id)
+                width = std::max(width, e->fontMetrics().horizontalAdvance(strings::text(id)));
+            e->setMinimumWidth(width + 12);
+        });
+        return e;
+    };
+    auto slider = [&](int id) {
+        auto* s = new QSlider(Qt::Horizontal);
+        reg(s, id);
+        s->setTickPosition(QSlider::TicksAbove);
+        s->setMinimumWidth(150);
+        s->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(s, &QSlider::valueChanged, this, [this] { OnSliderScroll(); });
+        return s;
+    };
+    auto label = [&](const char* source, QWidget* buddy) {
+        auto* l = new QLabel;
+        text(l, source);
+        l->setBuddy(buddy);
+        return l;
+    };
+    auto radios = [&](QGroupBox* box, QButtonGroup*& buttonGroup, int firstId,
+                      std::initializer_list<const char*> sources, bool horizontal,
+                      void (CTarvexDlg::*handler)()) {
+        buttonGroup = new QButtonGroup(this);
+        buttonGroup->setExclusive(true);
+        QBoxLayout* layout = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(box))
+                                        : static_cast<QBoxLayout*>(new QVBoxLayout(box));
+        int index = 0;
+        for (const char* source : sources) {
+            auto* r = new QRadioButton;
+            reg(r, firstId + index);
+            text(r, source);
+            buttonGroup->addButton(r, index);
+            layout->addWidget(r);
+            ++index;
+        }
+        if (horizontal) layout->addStretch(1);
+        // Clicks by the user only (mouse, keyboard, assistive tools), never the program's own
+        // placements.
+        connect(buttonGroup, &QButtonGroup::idClicked, this,
+                [this, handler] { (this->*handler)(); });
+    };
+    // One row of a grid: an optional caption or label box, a value box and a slider.
+    auto sliderRow = [&](QGridLayout* grid, int row, QWidget* caption, int valueId, int sliderId) {
+        if (caption) grid->addWidget(caption, row, 0);
+        grid->addWidget(valueBox(valueId), row, 1);
+        grid->addWidget(slider(sliderId), row, 2);
+    };
+
+    // ---- Left column: ID, channels and the modes --------------------------------------------
+    auto* left = new QVBoxLayout;
+
+    QGroupBox* idGroup = group(QT_TR_NOOP("&ID"), "gID");
+    auto* idLayout = new QHBoxLayout(idGroup);
+    auto* idBox = new QLineEdit;
+    reg(idBox, ids::IdBox);
+    idBox->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    idBox->setReadOnly(true);
+    idBox->setMaxLength(10);
+    idBox->setFixedWidth(ValueBoxWidth(idBox) + 10);
+    named(idBox, [idGroup] { return Plain(idGroup->title()); });
+    idLayout->addWidget(idBox);
+    auto* notUsingId = new QCheckBox;
+    reg(notUsingId, ids::NotUsingId);
+    text(notUsingId, QT_TR_NOOP("Not using ID"));
+    // Created hidden; nothing shows it.
+    notUsingId->setVisible(false);
+    connect(notUsingId, &QCheckBox::clicked, this, [this] { OnNotUsingIdClicked(); });
+    idLayout->addWidget(notUsingId);
+    idLayout->addStretch(1);
+    left->addWidget(idGroup);
+
+    QGroupBox* channelGroup = group(QT_TR_NOOP("Channel"), "gChannel");
+    auto* channelLayout = new QGridLayout(channelGroup);
+    auto* rudder = new QComboBox;
+    auto* gain = new QComboBox;
+    reg(rudder, ids::RudderChannel);
+    reg(gain, ids::GainChannel);
+    QLabel* rudderLabel = label(QT_TR_NOOP("R&udder"), rudder);
+    QLabel* gainLabel = label(QT_TR_NOOP("&Gain"), gain);
+    for (QComboBox* list : {rudder, gain}) {
+        // The dialog's initialisation data: "1" to "16", not sorted.
+        for (int i = 1; i <= 16; ++i) list->addItem(QString::number(i));
+        list->setMaxVisibleItems(16);
+        connect(list, &QComboBox::activated, this, [this] { OnChannelSelected(); });
+    }
+    named(rudder, [rudderLabel] { return Plain(rudderLabel->text()); });
+    named(gain, [gainLabel] { return Plain(gainLabel->text()); });
+    channelLayout->addWidget(rudderLabel, 0, 0);
+    channelLayout->addWidget(rudder, 0, 1);
+    channelLayout->addWidget(gainLabel, 1, 0);
+    channelLayout->addWidget(gain, 1, 1);
+    channelLayout->setColumnStretch(2, 1);
+    left->addWidget(channelGroup);
+
+    QGroupBox* flightBox = group(QT_TR_NOOP("F&light Mode"), "gFlightMode");
+    radios(flightBox, flightGroup_, ids::F3C, {QT_TR_NOOP("F3C"), QT_TR_NOOP("3D")}, false,
+           &CTarvexDlg::OnModeChangeClicked);
+    left->addWidget(flightBox);
+
+    QGroupBox* servoBox = group(QT_TR_NOOP("Ser&vo Mode"), "gServoMode");
+    radios(servoBox, servoGroup_, ids::Digital1520,
+           {QT_TR_NOOP("Digital (1520)"), QT_TR_NOOP("Digital (760)"), QT_TR_NOOP("Analog")}, false,
+           &CTarvexDlg::OnModeChangeClicked);
+    left->addWidget(servoBox);
+
+    QGroupBox* reverseBox = group(QT_TR_NOOP("G&yro Reverse"), "gGyroReverse");
+    radios(reverseBox, reverseGroup_, ids::GyroNormal,
+           {QT_TR_NOOP("Normal"), QT_TR_NOOP("Reverse")}, false, &CTarvexDlg::OnGyroReverseClicked);
+    left->addWidget(reverseBox);
+
+    QGroupBox* mountingBox = group(QT_TR_NOOP("&Mounting Surface"), "gMountingSurface");
+    radios(mountingBox, mountingGroup_, ids::UpperSide,
+           {QT_TR_NOOP("Upper side"), QT_TR_NOOP("Bottom side")}, false,
+           &CTarvexDlg::OnMountingClicked);
+    left->addWidget(mountingBox);
+    left->addStretch(1);
+
+    // ---- Middle column: the response setting ----------------------------------------------
+    QGroupBox* responseBox = group(QT_TR_NOOP("Response Setting"), "gResponseSetting");
+    auto* middle = new QVBoxLayout(responseBox);
+
+    QGroupBox* modeBox = group(QT_TR_NOOP("M&ode"), "gMode");
+    radios(modeBox, responseGroup_, ids::Fast,
+           {QT_TR_NOOP("Fast"), QT_TR_NOOP("Standard"), QT_TR_NOOP("Slow")}, true,
+           &CTarvexDlg::OnResponseModeClicked);
+    middle->addWidget(modeBox);
+
+    // Rows named by their group and number, since their direction texts move with the
+    // mounting surface.
+    auto rowNames = [&](QGroupBox* box, int row, int labelId, int valueId, int sliderId) {
+        named(Control(labelId),
+              [box, row] { return tr("Direction, %1, row %2").arg(Plain(box->title())).arg(row); });
+        for (int id : {valueId, sliderId}) {
+            named(Control(id),
+                  [box, row] { return tr("%1, row %2").arg(Plain(box->title())).arg(row); });
+        }
+    };
+
+    QGroupBox* controlBox = group(QT_TR_NOOP("Co&ntrol Response"), "gControlResponse");
+    auto* controlGrid = new QGridLayout(controlBox);
+    sliderRow(controlGrid, 0, labelBox(ids::ControlResponse1Label), ids::ControlResponse1,
+              ids::ControlResponse1Slider);
+    sliderRow(controlGrid, 1, labelBox(ids::ControlResponse2Label), ids::ControlResponse2,
+              ids::ControlResponse2Slider);
+    rowNames(controlBox, 1, ids::ControlResponse1Label, ids::ControlResponse1,
+             ids::ControlResponse1Slider);
+    rowNames(controlBox, 2, ids::ControlResponse2Label, ids::ControlResponse2,
+             ids::ControlResponse2Slider);
+    controlGrid->setColumnStretch(2, 1);
+    middle->addWidget(controlBox);
+
+    QGroupBox* holdexBox = group(QT_TR_NOOP("Holde&x Response"), "gHoldexResponse");
+    auto* holdexGrid = new QGridLayout(holdexBox);
+    const int holdexRows[4][3] = {
+        {ids::HoldexResponse1Label, ids::HoldexResponse1, ids::HoldexResponse1Slider},
+        {ids::HoldexResponse2Label, ids::HoldexResponse2, ids::HoldexResponse2Slider},
+        {ids::HoldexResponse3Label, ids::HoldexResponse3, ids::HoldexResponse3Slider},
+        {ids::HoldexResponse4Label, ids::HoldexResponse4, ids::HoldexResponse4Slider},
+    };
+    for (int row = 0; row < 4; ++row) {
+        const int* r = holdexRows[row];
+        sliderRow(holdexGrid, row, labelBox(r[0]), r[1], r[2]);
+        rowNames(holdexBox, row + 1, r[0], r[1], r[2]);
+    }
+    // "Pirouette" over "Consistency".
+    QWidget* pirouetteValue = valueBox(ids::Pirouette);
+    QSlider* pirouetteSlider = slider(ids::PirouetteSlider);
+    QLabel* pirouetteLabel = label(QT_TR_NOOP("&Pirouette\nConsistency"), pirouetteSlider);
+    pirouetteLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    holdexGrid->addWidget(pirouetteLabel, 4, 0);
+    holdexGrid->addWidget(pirouetteValue, 4, 1);
+    holdexGrid->addWidget(pirouetteSlider, 4, 2);
+    for (QWidget* w : {pirouetteValue, static_cast<QWidget*>(pirouetteSlider)}) {
+        named(w, [holdexBox, pirouetteLabel] {
+            return Plain(holdexBox->title()) + QLatin1Char(' ') + Plain(pirouetteLabel->text());
+        });
+    }
+    holdexGrid->setColumnStretch(2, 1);
+    middle->addWidget(holdexBox);
+
+    // ---- Right column: EXP, Holdex setting, the gains, the limit procedure -------------------
+    auto* right = new QVBoxLayout;
+    // A captioned row; value box and slider are named by their group and caption.
+    auto captionRow = [&](QGridLayout* grid, int row, QGroupBox* box, const char* source,
+                          int valueId, int sliderId) {
+        QWidget* value = valueBox(valueId);
+        QSlider* s = slider(sliderId);
+        QLabel* l = label(source, s);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(value, row, 1);
+        grid->addWidget(s, row, 2);
+        for (QWidget* w : {value, static_cast<QWidget*>(s)}) {
+            named(w, [box, l] {
+                const QString caption = Plain(l->text());
+                return box ? Plain(box->title()) + QLatin1Char(' ') + caption : caption;
+            });
+        }
+    };
+
+    QGroupBox* expBox = group(QT_TR_NOOP("EXP"), "gEXP");
+    auto* expGrid = new QGridLayout(expBox);
+    captionRow(expGrid, 0, expBox, QT_TR_NOOP("Norm&al"), ids::ExpNormal, ids::ExpNormalSlider);
+    captionRow(expGrid, 1, expBox, QT_TR_NOOP("Holdex"), ids::ExpHoldex, ids::ExpHoldexSlider);
+    expGrid->setColumnStretch(2, 1);
+    right->addWidget(expBox);
+
+    QGroupBox* settingBox = group(QT_TR_NOOP("Holdex setting"), "gHoldexSetting");
+    auto* settingGrid = new QGridLayout(settingBox);
+    captionRow(settingGrid, 0, settingBox, QT_TR_NOOP("Yaw Ra&te"), ids::YawRate,
+               ids::YawRateSlider);
+    captionRow(settingGrid, 1, settingBox, QT_TR_NOOP("Gain"), ids::HoldexGain,
+               ids::HoldexGainSlider);
+    captionRow(settingGrid, 2, settingBox, QT_TR_NOOP("Range"), ids::Range, ids::RangeSlider);
+    settingGrid->setColumnStretch(2, 1);
+    right->addWidget(settingBox);
+
+    // D gain, D damp. and Base Gain stand below the Holdex setting, outside any group; the
+    // side margins line them up with the groups' rows.
+    auto* gainsGrid = new QGridLayout;
+    gainsGrid->setContentsMargins(10, 0, 10, 0);
+    captionRow(gainsGrid, 0, nullptr, QT_TR_NOOP("&D gain"), ids::DGain, ids::DGainSlider);
+    captionRow(gainsGrid, 1, nullptr, QT_TR_NOOP("D damp."), ids::DDamping, ids::DDampingSlider);
+    captionRow(gainsGrid, 2, nullptr, QT_TR_NOOP("&Base Gain"), ids::BaseGain, ids::BaseGainSlider);
+    gainsGrid->setColumnStretch(2, 1);
+    right->addLayout(gainsGrid);
+
+    QGroupBox* limitBox = group(QT_TR_NOOP("Limit"), "gLimit");
+    auto* limitGrid = new QGridLayout(limitBox);
+    auto* enter = new QPushButton;
+    reg(enter, ids::Enter);
+    text(enter, QT_TR_NOOP("&Enter"));
+    // A push-like check box: it stays pressed while the procedure runs.
+    enter->setCheckable(true);
+    connect(enter, &QPushButton::clicked, this, [this] { OnEnterClicked(); });
+    auto* set = new QPushButton;
+    reg(set, ids::Set);
+    text(set, QT_TR_NOOP("&Set"));
+    connect(set, &QPushButton::clicked, this, [this] { OnSetClicked(); });
+    auto* limitButtons = new QHBoxLayout;
+    limitButtons->addWidget(enter);
+    limitButtons->addWidget(set);
+    limitButtons->addStretch(1);
+    limitGrid->addLayout(limitButtons, 0, 0, 1, 3);
+    limitGrid->addWidget(labelBox(ids::HighLimitLabel), 1, 0);
+    limitGrid->addWidget(valueBox(ids::HighLimit), 1, 1);
+    limitGrid->addWidget(labelBox(ids::LowLimitLabel), 2, 0);
+    limitGrid->addWidget(valueBox(ids::LowLimit), 2, 1);
+    for (int row : {1, 2}) {
+        const int labelId = row == 1 ? ids::HighLimitLabel : ids::LowLimitLabel;
+        const int valueId = row == 1 ? ids::HighLimit : ids::LowLimit;
+        named(Control(labelId), [limitBox, row] {
+            return tr("Direction, %1, row %2").arg(Plain(limitBox->title())).arg(row);
+        });
+        named(Control(valueId),
+              [limitBox, row] { return tr("%1, row %2").arg(Plain(limitBox->title())).arg(row); });
+    }
+    captionRow(limitGrid, 3, limitBox, QT_TR_NOOP("Position"), ids::Position, ids::PositionSlider);
+    auto* status = new QLineEdit;
+    reg(status, ids::Status);
+    status->setReadOnly(true);
+    status->setFocusPolicy(Qt::NoFocus);
+    named(status, [limitBox] { return tr("Status, %1").arg(Plain(limitBox->title())); });
+    limitGrid->addWidget(status, 4, 0, 1, 3);
+    limitGrid->setColumnStretch(2, 1);
+    right->addWidget(limitBox);
+    right->addStretch(1);
+
+    auto* commands = new QHBoxLayout;
+    commands->addStretch(1);
+    auto* read = new QPushButton;
+    reg(read, ids::ReadButton);
+    text(read, QT_TR_NOOP("&Read"));
+    connect(read, &QPushButton::clicked, this, [this] { OnRead(); });
+    auto* write = new QPushButton;
+    reg(write, ids::WriteButton);
+    text(write, QT_TR_NOOP("&Write"));
+    connect(write, &QPushButton::clicked, this, [this] { OnWrite(); });
+    for (QPushButton* b : {read, write}) {
+        b->setMinimumWidth(110);
+        commands->addWidget(b);
+    }
+    right->addLayout(commands);
+
+    // ---- The whole window ----------------------------------------------------------------
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 0);
+    auto* middleColumn = new QVBoxLayout;
+    middleColumn->addWidget(responseBox);
+    middleColumn->addStretch(1);
+    columns->addLayout(middleColumn, 1);
+    columns->addLayout(right, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(columns);
+    // No push button is the default: Return with the focus elsewhere is the OK command.
+    for (QPushButton* b : {enter, set, read, write}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+}
+
+void CTarvexDlg::BuildMenu() {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menu4"));
+    layout()->setMenuBar(menuBar_);
+
+    // Menu texts carry the disambiguation "menu": the Read and Write buttons share their
+    // English captions but not their translations.
+    auto popup = [this](const char* source) {
+        QMenu* menu = menuBar_->addMenu(QString());
+        retranslators_.push_back([menu, source] { menu->setTitle(tr(source, "menu")); });
+        return menu;
+    };
+    auto item = [this](QMenu* menu, int id, const char* source, const char* shortcut,
+                       void (CTarvexDlg::*handler)()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("a%1").arg(id));
+        action->setData(id);
+        if (shortcut) {
+            // The accelerator table: Ctrl+O, Ctrl+S, Ctrl+R and Ctrl+W, for the whole window.
+            action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        retranslators_.push_back([action, source] { action->setText(tr(source, "menu")); });
+        menu->addAction(action);
+        actions_[id] = action;
+        return action;
+    };
+
+    QMenu* file = popup(QT_TR_NOOP("&File"));
+    item(file, ids::FileInitialize, QT_TR_NOOP("&Initialize..."), nullptr,
+         &CTarvexDlg::OnFileInitialize);
+    file->addSeparator();
+    item(file, ids::FileOpen, QT_TR_NOOP("&Open..."), "Ctrl+O", &CTarvexDlg::OnFileOpen);
+    file->addSeparator();
+    item(file, ids::FileSave, QT_TR_NOOP("&Save"), "Ctrl+S", &CTarvexDlg::OnFileSave);
+    item(file, ids::FileSaveAs, QT_TR_NOOP("Save &As..."), nullptr, &CTarvexDlg::OnFileSaveAs);
+    file->addSeparator();
+    // Alt+F4 is the window manager's close, which reaches OnCancel; the item only names it.
+    item(file, ids::AppExit, QT_TR_NOOP("E&xit\tAlt+F4"), nullptr, &CTarvexDlg::OnExit);
+
+    QMenu* connection = popup(QT_TR_NOOP("&Connect"));
+    item(connection, ids::ConnectRead, QT_TR_NOOP("&Read"), "Ctrl+R", &CTarvexDlg::OnRead);
+    item(connection, ids::ConnectWrite, QT_TR_NOOP("&Write"), "Ctrl+W", &CTarvexDlg::OnWrite);
+
+    QMenu* help = popup(QT_TR_NOOP("&Help"));
+    item(help, ids::AppAbout, QT_TR_NOOP("&About"), nullptr, &CTarvexDlg::OnAbout);
+}
+
+void CTarvexDlg::RetranslateUi() {
+    for (const auto& apply : retranslators_) apply();
+}
