@@ -1,0 +1,43 @@
+// The command line of tarvex-cli: its commands, their arguments and the global options.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cli {
+
+// Exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitDevice = 1;  // a device or protocol failure; diff: records differ
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFile = 3;
+
+enum class Command { Read, Write, Servo, Show, Diff, Defaults };
+
+struct Options {
+    Command command = Command::Read;
+    QStringList files;              // the command's file arguments, in order
+    QString output;                 // read -o FILE; empty when not given
+    bool json = false;              // read, show
+    int position = 0;               // servo, 352..1696
+    std::optional<double> seconds;  // servo; none streams until interrupted
+    QString driver;                 // --driver PATH
+    bool simulate = false;          // --simulate
+    QString language;               // en, de, ja; empty picks from the locale
+};
+
+struct ParsedCommandLine {
+    enum class Outcome { Run, Help, Version, UsageError };
+    Outcome outcome = Outcome::UsageError;
+    Options options;
+    QString error;  // what was wrong, for UsageError
+};
+
+// Parses the arguments (the program name first, as QCoreApplication::arguments gives them).
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+// The --help text.
+QString HelpText();
+
+}  // namespace cli

@@ -1,0 +1,15 @@
+// tarvex-cli's commands: the window's Read and Write commands, the servo drive of the limit
+// procedure, and the settings-file commands, reporting through the string table.
+#pragma once
+
+#include <QStringList>
+
+class QCoreApplication;
+
+namespace cli {
+
+// Runs the command line (the program name first) and returns the exit status (see
+// Options.h). Settings go to standard output, messages to standard error.
+int RunTool(QCoreApplication& app, const QStringList& arguments);
+
+}  // namespace cli

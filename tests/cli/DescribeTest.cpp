@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstring>
+#include <set>
+
+#include "cli/Describe.h"
+#include "gyro/ParameterRecord.h"
+
+namespace {
+
+ParameterRecord Defaults() {
+    ParameterRecord record{};
+    record.setModelCode(ParameterRecord::kModelCodeKR640);
+    resetToDefaults(record);
+    return record;
+}
+
+TEST(DescribeTest, FactoryDefaultsInTheWindowsWords) {
+    const QStringList lines = cli::DescribeLines(Defaults());
+    for (const char* expected : {
+             "ID: 0",
+             "Rudder channel: 2",
+             "Flight Mode: F3C",
+             "Servo Mode: Digital (1520)",
+             "Control Response Right: 7",
+             "Pirouette Consistency: 7",
+             "EXP Holdex: -40",
+             "Yaw Rate: 100 % (450)",
+             "Limit High: 100 % (4656)",
+             "Carried bytes:",
+             "  modelCode: 0x80",
+             "  imageChecksum: 0x0000",
+             "  neutralPosition: 3648",
+             "  modeFlagsReserved: 2",
+             "  curve46: 100 98 96 94 92 90 88 86",
+         }) {
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected;
+    }
+}
+
+struct ModeCase {
+    std::uint8_t modeFlags;
+    const char* lines[4];
+};
+
+TEST(DescribeTest, ModeFlagsWords) {
+    // 0x29: 3D, Normal, Digital (1520), Standard; 0x7A: 3D, Reverse, Digital (760), Slow;
+    // 0x93: F3C, Normal, servo mode 1 (shown as Analog), response mode 3 (no radio checked).
+    const ModeCase cases[] = {
+        {0x29,
+         {"Flight Mode: 3D", "Gyro Reverse: Normal", "Servo Mode: Digital (1520)",
+          "Response Mode: Standard"}},
+        {0x7A,
+         {"Flight Mode: 3D", "Gyro Reverse: Reverse", "Servo Mode: Digital (760)",
+          "Response Mode: Slow"}},
+        {0x80,
+         {"Flight Mode: F3C", "Gyro Reverse: Normal", "Servo Mode: Analog", "Response Mode: Fast"}},
+        {0x93,
+         {"Flight Mode: F3C", "Gyro Reverse: Normal", "Servo Mode: Analog (1)",
+          "Response Mode: none (3)"}},
+    };
+    for (const ModeCase& c : cases) {
+        ParameterRecord record = Defaults();
+        record.setModeFlags(c.modeFlags);
+        const QStringList lines = cli::DescribeLines(record);
+        for (const char* expected : c.lines) {
+            EXPECT_TRUE(lines.contains(QString::fromUtf8(expected)))
+                << "modeFlags " << int(c.modeFlags) << ": " << expected;
+        }
+    }
+}
+
+TEST(DescribeTest, ConversionsShowRawValuesWhereTheWindowLosesThem) {
+    ParameterRecord record = Defaults();
+    record.setHoldexYawRate(451);  // 100 % like 450
+    record.setLimitHighRaw(0);     // limitPercent of 0 is 361
+    record.setChannels(0xF0);      // rudder "1", gain "16"
+    record.setPirouetteCurve({1, 2, 3, 4, 5, 6, 7, 8});
+    QStringList lines = cli::DescribeLines(record);
+    EXPECT_TRUE(lines.contains("Yaw Rate: 100 % (451)"));
+    EXPECT_TRUE(lines.contains("Limit High: 361 % (0)"));
+    EXPECT_TRUE(lines.contains("Rudder channel: 1"));
+    EXPECT_TRUE(lines.contains("Gain channel: 16"));
+    EXPECT_TRUE(lines.contains("Pirouette Consistency: 11 (curve 1 2 3 4 5 6 7 8)"));
+
+    record.setPirouetteCurve(pirouetteRow(11));
+    record.setModeFlags(0x29);  // 3D: base rate 720
+    record.setHoldexYawRate(216);
+    lines = cli::DescribeLines(record);
+    EXPECT_TRUE(lines.contains("Pirouette Consistency: 11"));
+    EXPECT_TRUE(lines.contains("Yaw Rate: 30 % (216)"));
+}
+
+// Every bit of the record belongs to some field: changing it changes that field's raw
+// value, and the differences listed agree with the comparison of unwritten data.
+TEST(DescribeTest, EveryRecordBitIsDescribedAndDiffAgreesWithRecordsEqual) {
+    const ParameterRecord base = Defaults();
+    for (std::size_t at = 0; at < ParameterRecord::kSize; ++at) {
+        for (int bit = 0; bit < 8; ++bit) {
+            ParameterRecord changed = base;
+            changed.bytes[at] ^= static_cast<std::uint8_t>(1 << bit);
+            int fieldsChanged = 0;
+            for (const cli::SettingDescription& s : cli::Settings()) {
+                fieldsChanged += s.raw(base) != s.raw(changed);
+            }
+            EXPECT_EQ(fieldsChanged, 1) << "byte " << at << " bit " << bit;
+            const bool differ = cli::SettingsDiffer(base, changed);
+            EXPECT_EQ(differ, !recordsEqual(base, changed));
+            EXPECT_EQ(cli::DiffLines(base, changed).size(), differ ? 1 : 0)
+                << "byte " << at << " bit " << bit;
+        }
+    }
+}
+
+TEST(DescribeTest, DiffLinesTellBothSides) {
+    const ParameterRecord a = Defaults();
+    ParameterRecord b = a;
+    b.setFlightMode(0);
+    applyModeTable(b);
+    b.setGyroId(1234);
+    b.setImageChecksum(0xBEEF);  // ignored by the comparison
+    const QStringList lines = cli::DiffLines(a, b);
+    EXPECT_TRUE(lines.contains("ID: 0 -> 1234"));
+    EXPECT_TRUE(lines.contains("Flight Mode: F3C -> 3D"));
+    EXPECT_TRUE(lines.contains("Yaw Rate: 100 % (450) -> 100 % (720)"));
+    EXPECT_TRUE(lines.contains("EXP Holdex: -40 -> -20"));
+    EXPECT_TRUE(
+        lines.contains("curve46: 100 98 96 94 92 90 88 86 -> 100 100 100 100 100 100 "
+                       "100 100"));
+    for (const QString& line : lines)
+        EXPECT_FALSE(line.startsWith("imageChecksum")) << line.toStdString();
+    EXPECT_TRUE(cli::DiffLines(a, a).isEmpty());
+}
+
+TEST(DescribeTest, JsonUsesTheFieldNamesAndRoundTrips) {
+    ParameterRecord record = Defaults();
+    record.setGyroId(513);
+    record.setExpNormal(-128);
+    const QByteArray text = QJsonDocument(cli::DescribeJson(record)).toJson();
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(text, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+
+    EXPECT_EQ(json["gyroId"].toInt(), 513);
+    EXPECT_EQ(json["limitHigh"].toInt(), 4656);
+    EXPECT_EQ(json["modeFlags"].toInt(), 0xA9);
+    EXPECT_EQ(json["flightMode"].toInt(), 1);
+    EXPECT_EQ(json["channels"].toInt(), 0x21);
+    EXPECT_EQ(json["expNormal"].toInt(), -128);
+    EXPECT_EQ(json["param09"].toInt(), 200);
+    EXPECT_EQ(json["pirouetteCurve"].toArray(), QJsonArray({100, 96, 92, 88, 84, 80, 76, 72}));
+    const QJsonObject shown = json["shown"].toObject();
+    EXPECT_EQ(shown["flightMode"].toString(), "F3C");
+    EXPECT_EQ(shown["limitHigh"].toString(), "100 % (4656)");
+    EXPECT_FALSE(shown.contains("param09"));
+
+    const QByteArray bytes = QByteArray::fromHex(json["record"].toString().toLatin1());
+    ASSERT_EQ(bytes.size(), 85);
+    EXPECT_EQ(0, std::memcmp(bytes.constData(), record.bytes.data(), 85));
+
+    // Every described field is in the JSON, once.
+    std::set<QString> names;
+    for (const cli::SettingDescription& s : cli::Settings()) {
+        EXPECT_TRUE(names.insert(QString::fromLatin1(s.field)).second) << s.field;
+        EXPECT_TRUE(json.contains(QLatin1String(s.field))) << s.field;
+    }
+}
+
+TEST(DescribeTest, PositionToLimitRawFollowsTheTrackbarScale) {
+    const std::pair<int, int> cases[] = {{352, 2136},  {576, 2640},  {799, 3143},
+                                         {800, 3144},  {1024, 3648}, {1248, 4152},
+                                         {1249, 4153}, {1472, 4656}, {1696, 5160}};
+    for (auto [position, raw] : cases) {
+        EXPECT_EQ(cli::PositionToLimitRaw(position), raw) << position;
+    }
+}
+
+}  // namespace
