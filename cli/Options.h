@@ -9,7 +9,8 @@ namespace cli {
 
 // Exit statuses.
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitDevice = 1;  // a device or protocol failure; diff: records differ
+inline constexpr int kExitDevice = 1;  // a device or protocol failure
+inline constexpr int kExitDiffer = 1;  // diff: the settings differ
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFile = 3;
 

@@ -153,22 +153,20 @@ class InterruptScope {
   public:
     InterruptScope() {
         g_interrupted.store(false);
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
+        oldInt_ = std::signal(SIGINT, OnInterrupt);
+        oldTerm_ = std::signal(SIGTERM, OnInterrupt);
     }
     ~InterruptScope() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
+        std::signal(SIGINT, oldInt_);
+        std::signal(SIGTERM, oldTerm_);
     }
     InterruptScope(const InterruptScope&) = delete;
     InterruptScope& operator=(const InterruptScope&) = delete;
 
   private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
+    using Handler = void (*)(int);
+    Handler oldInt_ = SIG_DFL;
+    Handler oldTerm_ = SIG_DFL;
 };
 
 int RunServo(const Options& options) {
@@ -176,17 +174,17 @@ int RunServo(const Options& options) {
     KR640 gyro(g_adapter);
     if (const int id = ReadGyro(gyro)) return Fail(id, kExitDevice);
 
-    const int raw = PositionToLimitRaw(options.position);
-    Out(QStringLiteral("Rudder channel: %1").arg(gyro.workingRecord.rudderChannel() + 1));
-    Out(QStringLiteral("Position: %1 % (%2)")
-            .arg(limitPercent(static_cast<std::uint16_t>(raw)))
-            .arg(raw));
-
     std::optional<std::chrono::duration<double>> duration;
     if (options.seconds) duration = std::chrono::duration<double>(*options.seconds);
     int failure = 0;
     {
+        // Interrupts are caught before the position is announced.
         InterruptScope interrupts;
+        const int raw = PositionToLimitRaw(options.position);
+        Out(QStringLiteral("Rudder channel: %1").arg(gyro.workingRecord.rudderChannel() + 1));
+        Out(QStringLiteral("Position: %1 % (%2)")
+                .arg(limitPercent(static_cast<std::uint16_t>(raw)))
+                .arg(raw));
         failure = DriveServo(gyro, options.position, duration, g_interrupted);
     }
     return failure != 0 ? Fail(failure, kExitDevice) : kExitSuccess;
@@ -205,7 +203,7 @@ int RunDiff(const Options& options) {
     if (const int id = LoadFile(options.files[0], a)) return Fail(id, kExitFile);
     if (const int id = LoadFile(options.files[1], b)) return Fail(id, kExitFile);
     for (const QString& line : DiffLines(a, b)) Out(line);
-    return SettingsDiffer(a, b) ? kExitDevice : kExitSuccess;
+    return SettingsDiffer(a, b) ? kExitDiffer : kExitSuccess;
 }
 
 int RunDefaults(const Options& options) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -197,6 +199,23 @@ TEST_F(CliProcessTest, ServoStreamsAndStops) {
     EXPECT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.contains("Position: 100 % (4656)")) << result.out.toStdString();
     EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+}
+
+TEST_F(CliProcessTest, ServoWithoutDurationRunsUntilInterrupted) {
+    QProcess process;
+    process.setProcessEnvironment(env_);
+    process.start(QStringLiteral(TARVEX_CLI_PATH),
+                  {"--driver", TARVEX_VGYRO_PATH, "servo", "--position", "600"});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains("Position:") && process.waitForReadyRead(10000)) {
+        out += process.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains("Position: 95 % (2694)")) << out.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }
 
 // ---- settings files ---------------------------------------------------------------------
