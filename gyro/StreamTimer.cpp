@@ -9,6 +9,8 @@
 #include <mmsystem.h>
 #include <windows.h>
 #else
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 
 #include <condition_variable>
@@ -126,6 +128,8 @@ struct StreamTimer::State {
     ComDevice* device = nullptr;
     Failure onFailure;
     std::chrono::steady_clock::duration period{};
+    // Fixed by Start, so a thread that starts late does not shift the grid.
+    std::chrono::steady_clock::time_point firstDeadline{};
     std::atomic<bool> running{false};
     std::atomic<std::uint64_t> frames{0};
 };
@@ -138,8 +142,14 @@ void RunStream(State& state) {
     using Clock = std::chrono::steady_clock;
     // Wake as close to each deadline as the kernel allows (the default slack is 50 us).
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    // As the platform's multimedia timer does, run above ordinary threads when allowed, so
+    // a busy machine does not delay the frames; without the privilege the thread keeps the
+    // normal policy. The thread sleeps nearly all of every period.
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 
-    auto deadline = Clock::now() + state.period;
+    auto deadline = state.firstDeadline;
     std::unique_lock lock(state.mutex);
     for (;;) {
         if (state.wake.wait_until(lock, deadline, [&] { return state.stopRequested; })) return;
@@ -188,6 +198,7 @@ bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milli
     state_->device = &device;
     state_->onFailure = std::move(onFailure);
     state_->period = period;
+    state_->firstDeadline = std::chrono::steady_clock::now() + state_->period;
     state_->stopRequested = false;
     state_->frames.store(0);
     state_->running.store(true);
