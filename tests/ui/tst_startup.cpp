@@ -1,0 +1,243 @@
+// Start-up: the connection at initialisation (driver missing, adapter missing, virtual
+// gyro), the enabled state of the commands, the accelerators, and the program's exit status
+// and options as a whole process.
+#include <dlfcn.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "RecordingPause.h"
+#include "resources/strings/StringTable.h"
+#include "resources/window/WindowResources.h"
+#include "tests/ui/UiFakes.h"
+#include "ui/CTarvexApp.h"
+#include "ui/CTarvexDlg.h"
+
+namespace {
+
+const QByteArray kVirtualGyro = TARVEX_VGYRO_PATH;
+const QString kProgram = QStringLiteral(TARVEX_PROGRAM_PATH);
+
+// The virtual gyro's fault switch, from the same library file the adapter loads.
+int SetFaults(const char* faults) {
+    static auto* set = [] {
+        void* lib = dlopen(kVirtualGyro.constData(), RTLD_NOW | RTLD_LOCAL);
+        return lib ? reinterpret_cast<int (*)(const char*)>(dlsym(lib, "vgyro_set_faults"))
+                   : nullptr;
+    }();
+    return set ? set(faults) : -1;
+}
+
+struct Window {
+    FakeMessageService messages;
+    FakeFileChooser files;
+    TBX3 adapter;
+    std::unique_ptr<CTarvexDlg> dlg;
+    bool initialised = false;
+
+    explicit Window(const QByteArray& driver) {
+        qputenv("TARVEX_D2XX", driver);
+        dlg = std::make_unique<CTarvexDlg>(adapter, CTarvexDlg::Services{&messages, &files});
+        initialised = dlg->OnInitDialog();
+    }
+    bool enabled(int id) const { return dlg->Control(id)->isEnabled(); }
+};
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run RunProgram(const QStringList& arguments, const QByteArray& driver = kVirtualGyro,
+               const QByteArray& faults = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TARVEX_VGYRO_FAST"), QStringLiteral("1"));
+    env.insert(QStringLiteral("TARVEX_VGYRO_STATE"), QStringLiteral("none"));
+    env.insert(QStringLiteral("TARVEX_D2XX"), QString::fromLocal8Bit(driver));
+    if (faults.isEmpty())
+        env.remove(QStringLiteral("TARVEX_VGYRO_FAULTS"));
+    else
+        env.insert(QStringLiteral("TARVEX_VGYRO_FAULTS"), QString::fromLatin1(faults));
+    process.setProcessEnvironment(env);
+    process.start(kProgram, arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;  // a hang counts as failure: exit code -1
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  public:
+    static void initMain() {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("TARVEX_VGYRO_FAST", "1");
+        qputenv("TARVEX_VGYRO_STATE", "none");
+        qunsetenv("TARVEX_VGYRO_FAULTS");
+    }
+
+  private slots:
+    void initTestCase() {
+        window_resources::Init();
+        strings::chooseLanguage(*qApp, QStringLiteral("en"));
+    }
+    void cleanup() { SetFaults(""); }
+
+    void withoutDriver() {
+        Window w("/nonexistent/libftd2xx.so");
+        QVERIFY(!w.initialised);
+        QCOMPARE(w.messages.Ids(), std::vector<int>{118});
+        QCOMPARE(w.messages.shown[0].text,
+                 QStringLiteral("The device driver for TBX-3 is not installed."));
+        QCOMPARE(w.messages.shown[0].icon, MessageIcon::Stop);
+        QCOMPARE(w.messages.shown[0].buttons, MessageButtons::Ok);
+        // The dialog has ended and nothing is left on screen.
+        QCOMPARE(w.dlg->result(), int(QDialog::Rejected));
+        QVERIFY(!w.dlg->isVisible());
+    }
+
+    void withoutAdapter() {
+        QCOMPARE(SetFaults("no-device"), 0);
+        Window w(kVirtualGyro);
+        QVERIFY(!w.initialised);
+        QCOMPARE(w.messages.Ids(), std::vector<int>{119});
+        QCOMPARE(w.messages.shown[0].text, QStringLiteral("A TBX-3 is not connected."));
+        QCOMPARE(w.messages.shown[0].icon, MessageIcon::Stop);
+        QVERIFY(!w.dlg->isVisible());
+    }
+
+    void withVirtualGyro() {
+        Window w(kVirtualGyro);
+        QVERIFY(w.initialised);
+        QVERIFY(w.messages.shown.empty());
+        for (int id : {ids::WriteButton, ids::Enter, ids::Set, ids::PositionSlider})
+            QVERIFY2(!w.enabled(id), qPrintable(QString::number(id)));
+        QVERIFY(w.enabled(ids::ReadButton));
+        QVERIFY(!w.dlg->Action(ids::ConnectWrite)->isEnabled());
+        QVERIFY(w.dlg->Action(ids::ConnectRead)->isEnabled());
+        // No refresh at start: the window shows zeros and the first radio of each group.
+        QCOMPARE(qobject_cast<QLineEdit*>(w.dlg->Control(ids::IdBox))->text(), QStringLiteral("0"));
+        QVERIFY(qobject_cast<QAbstractButton*>(w.dlg->Control(ids::F3C))->isChecked());
+        QVERIFY(qobject_cast<QAbstractButton*>(w.dlg->Control(ids::Fast))->isChecked());
+        QCOMPARE(qobject_cast<QLineEdit*>(w.dlg->Control(1017))->text(), QString());
+    }
+
+    // Ctrl+W does nothing while Write is grayed; Ctrl+R reads and makes Write available.
+    void accelerators() {
+        RecordingPause pause;
+        Window w(kVirtualGyro);
+        QVERIFY(w.initialised);
+        w.dlg->show();
+        w.dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QTest::keyClick(w.dlg.get(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(w.messages.shown.empty());
+        QTest::keyClick(w.dlg.get(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(w.messages.Ids(), std::vector<int>{117});
+        QVERIFY(w.enabled(ids::WriteButton));
+        QVERIFY(w.enabled(ids::Enter));
+        QVERIFY(w.dlg->Action(ids::ConnectWrite)->isEnabled());
+        QTest::keyClick(w.dlg.get(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(w.messages.Ids(), (std::vector<int>{117, 105}));
+    }
+
+    // The application object ends the program after the message when the driver is
+    // missing: no window stays open, and the exit status says so.
+    void applicationWithoutDriver() {
+        qputenv("TARVEX_D2XX", "/nonexistent/libftd2xx.so");
+        CTarvexApp::Options options;
+        options.unattended = true;  // the message goes to standard error
+        CTarvexApp app(options);
+        QVERIFY(!app.InitInstance());
+        QCOMPARE(app.ExitCode(), 1);
+        for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!w->isVisible());
+    }
+
+    void programExitStatus_data() {
+        QTest::addColumn<QByteArray>("driver");
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no driver") << QByteArray("/nonexistent/libftd2xx.so") << QByteArray()
+                                   << "message 118 (error): The device driver for TBX-3 is "
+                                      "not installed.";
+        QTest::newRow("no adapter") << kVirtualGyro << QByteArray("no-device")
+                                    << "message 119 (error): A TBX-3 is not connected.";
+    }
+    void programExitStatus() {
+        QFETCH(QByteArray, driver);
+        QFETCH(QByteArray, faults);
+        QFETCH(QString, message);
+        const Run run = RunProgram(
+            {QStringLiteral("--unattended"), QStringLiteral("--language"), QStringLiteral("en")},
+            driver, faults);
+        QVERIFY2(run.exitCode > 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    }
+
+    void programOptions() {
+        Run run = RunProgram({QStringLiteral("--version")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.trimmed(), QStringLiteral("Tarvex 0.0.0.1"));
+
+        run = RunProgram({QStringLiteral("--help")});
+        QCOMPARE(run.exitCode, 0);
+        for (const char* option : {"--simulate", "--driver", "--language", "--version"})
+            QVERIFY2(run.out.contains(QLatin1String(option)), option);
+        QVERIFY(!run.out.contains(QLatin1String("--screenshot")));
+        QVERIFY(!run.out.contains(QLatin1String("--unattended")));
+
+        run = RunProgram({QStringLiteral("--language"), QStringLiteral("fr")});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QLatin1String("fr")));
+
+        run = RunProgram({QStringLiteral("--bogus")});
+        QCOMPARE(run.exitCode, 2);
+    }
+
+    // --simulate finds the virtual gyro beside the program, whatever TARVEX_D2XX said;
+    // the hidden screenshot option reads it and saves the window.
+    void simulateAndScreenshot() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString png = dir.filePath(QStringLiteral("window.png"));
+        const Run run = RunProgram({QStringLiteral("--simulate"), QStringLiteral("--language"),
+                                    QStringLiteral("de"), QStringLiteral("--screenshot"), png},
+                                   "/nonexistent/libftd2xx.so");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("message 117 (information): Daten eingelesen.")),
+                 qPrintable(run.err));
+        QImage image(png);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 980 && image.height() >= 700);
+    }
+
+    void driverOption() {
+        const Run run = RunProgram({QStringLiteral("--unattended"), QStringLiteral("--driver"),
+                                    QStringLiteral("/nonexistent/other.so"),
+                                    QStringLiteral("--language"), QStringLiteral("en")},
+                                   kVirtualGyro);
+        // --driver wins over the environment: the named library does not exist.
+        QVERIFY(run.exitCode > 0);
+        QVERIFY2(run.err.contains(QLatin1String("message 118")), qPrintable(run.err));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
