@@ -188,7 +188,7 @@ bool CTarvexDlg::OnInitDialog() {
     Control(ids::PositionSlider)->setEnabled(false);
     Control(ids::Set)->setEnabled(false);
     // The designed size (491 x 353 dialog units), or more when the captions need it.
-    resize(sizeHint().expandedTo(QSize(980, 700)));
+    resize(sizeHint().expandedTo(QSize(980, 640)));
     return true;
 }
 
