@@ -99,9 +99,10 @@ FileResult writeFailure(int error) {
 }
 
 // A target that is not a regular file (a device, a directory, a pipe) is written in place:
-// renaming over it would replace the node itself.
+// renaming over it would replace the node itself. Non-blocking, so a pipe nobody reads
+// fails instead of hanging.
 FileResult writeInPlace(const std::string& path, const ParameterRecord& record) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return isDiskFull(errno) ? FileResult::DiskFull : FileResult::OpenFailed;
     int error = writeFully(fd, record.bytes.data(), record.bytes.size());
     if (::close(fd) != 0 && error == 0) error = errno;
@@ -145,7 +146,8 @@ void syncFolderOf(const std::string& target) {
 }  // namespace
 
 FileResult LoadSettingsFile(const std::string& path, ParameterRecord& record) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a pipe without a writer reads as empty instead of hanging.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return FileResult::OpenFailed;
     std::array<std::uint8_t, ParameterRecord::kSize> bytes{};
     const long got = readFully(fd, bytes.data(), bytes.size());
@@ -191,7 +193,7 @@ FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& reco
 }
 
 bool SettingsFileExists(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     ::close(fd);
     return true;

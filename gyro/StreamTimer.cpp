@@ -79,6 +79,7 @@ StreamTimer::~StreamTimer() {
 }
 
 bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
+    if (period <= std::chrono::milliseconds::zero()) return false;
     Stop();
     state_->device = &device;
     state_->onFailure = std::move(onFailure);
@@ -136,9 +137,14 @@ struct StreamTimer::State {
 
 namespace {
 
+// The stream whose thread this is, if any: lets Start and Stop tell when the failure
+// callback calls them, without reading the thread object that Start is still assigning.
+thread_local const void* currentStream = nullptr;
+
 // A template, so that it may work on the timer's private state.
 template <class State>
 void RunStream(State& state) {
+    currentStream = &state;
     using Clock = std::chrono::steady_clock;
     // Wake as close to each deadline as the kernel allows (the default slack is 50 us).
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
@@ -191,9 +197,8 @@ StreamTimer::~StreamTimer() {
 
 bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
     // The timer's own thread cannot replace itself.
-    if (state_->thread.joinable() && state_->thread.get_id() == std::this_thread::get_id()) {
-        return false;
-    }
+    if (currentStream == state_.get()) return false;
+    if (period <= std::chrono::milliseconds::zero()) return false;
     Stop();
     state_->device = &device;
     state_->onFailure = std::move(onFailure);
@@ -218,11 +223,10 @@ void StreamTimer::Stop() noexcept {
     }
     state_->wake.notify_all();
     state_->running.store(false);
-    if (!state_->thread.joinable()) return;
     // Called from the failure callback on the timer thread: that thread is already on its
-    // way out; the next Stop or Start from elsewhere joins it.
-    if (state_->thread.get_id() == std::this_thread::get_id()) return;
-    state_->thread.join();
+    // way out; the next Stop or Start from the owner's thread joins it.
+    if (currentStream == state_.get()) return;
+    if (state_->thread.joinable()) state_->thread.join();
 }
 
 bool StreamTimer::Running() const noexcept {

@@ -29,9 +29,11 @@ public:
     StreamTimer(const StreamTimer&) = delete;
     StreamTimer& operator=(const StreamTimer&) = delete;
 
-    // Starts streaming BusFrame to device every period; false when the thread could not be
-    // started (nothing is sent then). onFailure runs on the timer thread when a frame's
-    // write fails; streaming has stopped by then.
+    // Starts streaming BusFrame to device every period (a running stream is stopped first);
+    // false when the thread could not be started, the period is not positive, or the call
+    // comes from onFailure (nothing is sent then). onFailure runs on the timer thread when a
+    // frame's write fails; streaming has stopped by then. It may call Stop, which then
+    // returns at once; the owner's next Stop or Start joins the thread.
     bool Start(ComDevice& device, Failure onFailure = {},
                std::chrono::milliseconds period = std::chrono::milliseconds(50));
     // Returns only when the callback can no longer run. Safe when not running.

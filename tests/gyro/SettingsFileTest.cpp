@@ -174,6 +174,16 @@ TEST_F(SettingsFileTest, SaveOntoAFolderLeavesIt) {
     EXPECT_EQ(Get(folder + "/inside"), (Bytes{1, 2, 3}));
 }
 
+TEST_F(SettingsFileTest, APipeNobodyServesNeitherHangsNorIsReplaced) {
+    const std::string pipe = Path("pipe.tcf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ParameterRecord loaded = record;
+    EXPECT_EQ(LoadSettingsFile(pipe, loaded), FileResult::ShortFile);
+    EXPECT_EQ(loaded, record);
+    EXPECT_EQ(SaveSettingsFile(pipe, record), FileResult::OpenFailed);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
 // Files may grow to 40 bytes only while this lives; the signal that would end the process
 // at the limit is ignored, so the write fails with EFBIG instead.
 class FileSizeLimit {

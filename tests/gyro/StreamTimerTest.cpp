@@ -191,6 +191,14 @@ TEST_F(StreamTest, FailureCallbackMayStopTheTimer) {
     EXPECT_EQ(device.attempts, 1);
 }
 
+TEST_F(StreamTest, NoPeriodNoStream) {
+    FakeDevice device;
+    StreamTimer timer;
+    EXPECT_FALSE(timer.Start(device, {}, std::chrono::milliseconds(0)));
+    EXPECT_FALSE(timer.Start(device, {}, std::chrono::milliseconds(-5)));
+    EXPECT_FALSE(timer.Running());
+}
+
 TEST(TimerResolution, ReportsOneMillisecondHere) {
     const auto resolution = TimerResolution();
     EXPECT_EQ(resolution, 1u);
