@@ -208,26 +208,4 @@ TEST(Conversions, Pirouette) {
     EXPECT_EQ(pirouetteRow(7), (CurveBytes{100, 96, 92, 88, 84, 80, 76, 72}));
 }
 
-TEST(Fields, BitFieldsAndNibblesKeepTheirNeighbours) {
-    ParameterRecord r{};
-    r.setModeFlags(0x0C);  // reserved bits set
-    r.setFlightMode(1);
-    r.setGyroReverse(1);
-    r.setServoMode(3);
-    r.setResponseMode(2);
-    EXPECT_EQ(r.modeFlags(), 0xFE);
-    r.setServoMode(0);
-    EXPECT_EQ(r.modeFlags(), 0xCE);
-    r.setRudderChannel(15);
-    r.setGainChannel(4);
-    EXPECT_EQ(r.channels(), 0x4F);
-    r.setRudderChannel(0);
-    EXPECT_EQ(r.channels(), 0x40);
-    r.setGyroId(0xBEEF);
-    EXPECT_EQ(r.bytes[2], 0xBE);
-    EXPECT_EQ(r.bytes[3], 0xEF);
-    r.setExpHoldex(-40);
-    EXPECT_EQ(r.imageByte(70), 0xD8);
-}
-
 }  // namespace

@@ -199,11 +199,4 @@ TEST_F(StreamTest, NoPeriodNoStream) {
     EXPECT_FALSE(timer.Running());
 }
 
-TEST(TimerResolution, ReportsOneMillisecondHere) {
-    const auto resolution = TimerResolution();
-    EXPECT_EQ(resolution, 1u);
-    BeginTimerPeriod(resolution);
-    EndTimerPeriod(resolution);
-}
-
 }  // namespace
