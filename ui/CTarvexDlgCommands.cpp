@@ -132,8 +132,14 @@ void CTarvexDlg::keyPressEvent(QKeyEvent* event) {
     const bool isReturn =
         (key == Qt::Key_Return && modifiers == Qt::NoModifier) ||
         (key == Qt::Key_Enter && (modifiers == Qt::NoModifier || modifiers == Qt::KeypadModifier));
-    if (isReturn && qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
-        OnOK();
+    if (isReturn) {
+        // Return presses the push button that has the focus (none is a default button);
+        // anywhere else it is the OK command.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            if (button->isEnabled()) button->click();
+        } else {
+            OnOK();
+        }
         return;
     }
     QDialog::keyPressEvent(event);

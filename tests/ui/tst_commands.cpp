@@ -378,9 +378,9 @@ void CommandsTest::returnOnPushButtonDoesNotClose() {
     auto* read = w.dlg->Control(ids::ReadButton);
     read->setFocus();
     QTest::keyClick(read, Qt::Key_Return);
+    // The focused button is pressed; the window stays.
+    QCOMPARE(w.messages.Ids(), Ids({117}));
     QVERIFY(w->isVisible());
-    const std::vector<int> shown = w.messages.Ids();
-    QVERIFY(std::find(shown.begin(), shown.end(), 134) == shown.end());
 }
 
 void CommandsTest::exitValidatesAfterTheCheckEscapeDoesNot() {
