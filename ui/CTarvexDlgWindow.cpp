@@ -399,11 +399,8 @@ void CTarvexDlg::BuildWindow() {
     columns->addLayout(right, 1);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(columns);
-    // No push button is the default: Return with the focus elsewhere is the OK command.
-    for (QPushButton* b : {enter, set, read, write}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    // No push button is the window's default: Return clicks the push button that has the
+    // focus and is the OK command anywhere else.
 }
 
 void CTarvexDlg::BuildMenu() {

@@ -225,7 +225,7 @@ class StartupTest : public QObject {
                  qPrintable(run.err));
         QImage image(png);
         QVERIFY(!image.isNull());
-        QVERIFY(image.width() >= 980 && image.height() >= 700);
+        QVERIFY(image.width() >= 980 && image.height() >= 600);
     }
 
     void driverOption() {
