@@ -547,6 +547,36 @@ class WindowTest : public QObject {
         QCOMPARE(focusable, expected);
     }
 
+    // Alt and a caption's letter move the focus to the control it names.
+    void mnemonicsMoveFocus_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("focused");
+        QTest::newRow("Rudder") << int(Qt::Key_U) << 1003;
+        QTest::newRow("Gain list") << int(Qt::Key_G) << 1004;
+        QTest::newRow("Flight Mode, 3D checked") << int(Qt::Key_L) << 1006;
+        QTest::newRow("Control Response") << int(Qt::Key_N) << 1019;
+        QTest::newRow("Pirouette") << int(Qt::Key_P) << 1063;
+        QTest::newRow("Yaw Rate") << int(Qt::Key_T) << 1040;
+        QTest::newRow("D gain") << int(Qt::Key_D) << 1046;
+        QTest::newRow("Base Gain") << int(Qt::Key_B) << 1050;
+    }
+    void mnemonicsMoveFocus() {
+        QFETCH(int, key);
+        QFETCH(int, focused);
+        Window w;
+        ParameterRecord r = Factory();
+        r.setFlightMode(0);
+        w.Show(r);
+        w.dlg->show();
+        w.dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QTest::keyClick(w.dlg.get(), Qt::Key(key), Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), w->Control(focused));
+        // Focus alone changes nothing.
+        QCOMPARE(w.record().bytes, r.bytes);
+        QVERIFY(w.messages.shown.empty());
+    }
+
     void accessibleNamesAndBuddies() {
         Window w;
         for (int id : kAllIds) {
