@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +43,25 @@ QString Plain(QString text) {
     if (tab >= 0) out.truncate(tab);
     return out.trimmed();
 }
+
+// Return or the keypad's Enter on a push button with the focus clicks it, as a dialog's
+// push buttons do, without any button being the dialog's default.
+class ReturnClicksButton final : public QObject {
+  public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = key->modifiers() == Qt::NoModifier ||
+                           (key->key() == Qt::Key_Enter && key->modifiers() == Qt::KeypadModifier);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || !plain) return false;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button == nullptr || !button->isEnabled()) return false;
+        if (!key->isAutoRepeat()) button->click();
+        return true;
+    }
+};
 
 // Value boxes hold at most "65535" or "-128": room for six digits.
 int ValueBoxWidth(const QWidget* w) {
@@ -399,8 +419,14 @@ void CTarvexDlg::BuildWindow() {
     columns->addLayout(right, 1);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(columns);
-    // No push button is the window's default: Return clicks the push button that has the
-    // focus and is the OK command anywhere else.
+    // No push button is the window's default (Qt would make the first one the default when
+    // the window shows): Return clicks the push button that has the focus and is the OK
+    // command anywhere else.
+    auto* returnClicks = new ReturnClicksButton(this);
+    for (QPushButton* b : {enter, set, read, write}) {
+        b->setAutoDefault(false);
+        b->installEventFilter(returnClicks);
+    }
 }
 
 void CTarvexDlg::BuildMenu() {

@@ -479,6 +479,22 @@ class WindowTest : public QObject {
         QVERIFY(w->Action(ids::ConnectWrite)->isEnabled());
     }
 
+    // No push button is the window's default, so Return away from the buttons is the OK
+    // command; on a focused button Return clicks that button.
+    void noDefaultButton() {
+        Window w;
+        w->EnableGyroCommands(true);
+        w.dlg->show();
+        QCoreApplication::processEvents();
+        for (QPushButton* b : w.dlg->findChildren<QPushButton*>())
+            QVERIFY2(!b->isDefault(), qPrintable(b->objectName()));
+        auto* enter = qobject_cast<QPushButton*>(w->Control(ids::Enter));
+        QSignalSpy clicked(enter, &QPushButton::clicked);
+        enter->setFocus();
+        QTest::keyClick(enter, Qt::Key_Return);
+        QCOMPARE(clicked.count(), 1);
+    }
+
     void menuCommands_data() {
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("text");
