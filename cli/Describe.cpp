@@ -266,9 +266,4 @@ QStringList DiffLines(const ParameterRecord& a, const ParameterRecord& b) {
     return lines;
 }
 
-int PositionToLimitRaw(int position) {
-    const int t = (position - 1024) * 1536 / 1024;
-    return 15 * t / 10 + 3648;
-}
-
 }  // namespace cli

@@ -48,8 +48,4 @@ bool SettingsDiffer(const ParameterRecord& a, const ParameterRecord& b);
 // leaving out the fields that the comparison ignores (record bytes 0, 4-5 and 84).
 QStringList DiffLines(const ParameterRecord& a, const ParameterRecord& b);
 
-// The raw limit units of a Position value 352..1696 (the window's trackbar scale) and its
-// percentage, as the window's Position box shows it.
-int PositionToLimitRaw(int position);
-
 }  // namespace cli

@@ -180,7 +180,7 @@ int RunServo(const Options& options) {
     {
         // Interrupts are caught before the position is announced.
         InterruptScope interrupts;
-        const int raw = PositionToLimitRaw(options.position);
+        const int raw = positionToLimitRaw(options.position);
         Out(QStringLiteral("Rudder channel: %1").arg(gyro.workingRecord.rudderChannel() + 1));
         Out(QStringLiteral("Position: %1 % (%2)")
                 .arg(limitPercent(static_cast<std::uint16_t>(raw)))

@@ -89,6 +89,11 @@ int pirouetteConsistency(const CurveBytes& curve) {
     return static_cast<int>(pirouetteTable.size());
 }
 
+int positionToLimitRaw(int position) {
+    const int t = (position - 1024) * 1536 / 1024;
+    return 15 * t / 10 + 3648;
+}
+
 CurveBytes pirouetteRow(int n) {
     const int row = std::clamp(n, 1, static_cast<int>(pirouetteTable.size()));
     return pirouetteTable[static_cast<std::size_t>(row - 1)];

@@ -50,18 +50,34 @@ struct ParameterRecord {
     void setRecordPad(std::uint8_t v) { bytes[84] = v; }
 
     // Image fields.
-#define TARVEX_U16_FIELD(name, setter, at)                 \
-    std::uint16_t name() const { return imageWord(at); } \
-    void setter(std::uint16_t v) { setImageWord(at, v); }
-#define TARVEX_U8_FIELD(name, setter, at)                  \
-    std::uint8_t name() const { return imageByte(at); }  \
-    void setter(std::uint8_t v) { setImageByte(at, v); }
-#define TARVEX_S8_FIELD(name, setter, at)                                           \
-    std::int8_t name() const { return static_cast<std::int8_t>(imageByte(at)); } \
-    void setter(std::int8_t v) { setImageByte(at, static_cast<std::uint8_t>(v)); }
-#define TARVEX_CURVE_FIELD(name, setter, at)                \
-    CurveBytes name() const { return imageCurve(at); }     \
-    void setter(const CurveBytes& c) { setImageCurve(at, c); }
+#define TARVEX_U16_FIELD(name, setter, at) \
+    std::uint16_t name() const {           \
+        return imageWord(at);              \
+    }                                      \
+    void setter(std::uint16_t v) {         \
+        setImageWord(at, v);               \
+    }
+#define TARVEX_U8_FIELD(name, setter, at) \
+    std::uint8_t name() const {           \
+        return imageByte(at);             \
+    }                                     \
+    void setter(std::uint8_t v) {         \
+        setImageByte(at, v);              \
+    }
+#define TARVEX_S8_FIELD(name, setter, at)               \
+    std::int8_t name() const {                          \
+        return static_cast<std::int8_t>(imageByte(at)); \
+    }                                                   \
+    void setter(std::int8_t v) {                        \
+        setImageByte(at, static_cast<std::uint8_t>(v)); \
+    }
+#define TARVEX_CURVE_FIELD(name, setter, at) \
+    CurveBytes name() const {                \
+        return imageCurve(at);               \
+    }                                        \
+    void setter(const CurveBytes& c) {       \
+        setImageCurve(at, c);                \
+    }
 
     TARVEX_U16_FIELD(imageChecksum, setImageChecksum, 0)
     TARVEX_U16_FIELD(limitHigh, setLimitHighRaw, 2)
@@ -125,51 +141,73 @@ struct ParameterRecord {
     // 5-4 servoMode (2 = Digital 1520, 3 = Digital 760, 0 = Analog, 1 shown as Analog),
     // 3-2 modeFlagsReserved (kept by every store), 1-0 responseMode (0 Fast, 1 Standard,
     // 2 Slow).
-    int flightMode() const { return modeFlags() >> 7 & 1; }
-    void setFlightMode(int v) { setBits(7, 1, v); }
-    int gyroReverse() const { return modeFlags() >> 6 & 1; }
-    void setGyroReverse(int v) { setBits(6, 1, v); }
-    int servoMode() const { return modeFlags() >> 4 & 3; }
-    void setServoMode(int v) { setBits(4, 3, v); }
-    int modeFlagsReserved() const { return modeFlags() >> 2 & 3; }
-    int responseMode() const { return modeFlags() & 3; }
-    void setResponseMode(int v) { setBits(0, 3, v); }
+    int flightMode() const {
+        return modeFlags() >> 7 & 1;
+    }
+    void setFlightMode(int v) {
+        setBits(7, 1, v);
+    }
+    int gyroReverse() const {
+        return modeFlags() >> 6 & 1;
+    }
+    void setGyroReverse(int v) {
+        setBits(6, 1, v);
+    }
+    int servoMode() const {
+        return modeFlags() >> 4 & 3;
+    }
+    void setServoMode(int v) {
+        setBits(4, 3, v);
+    }
+    int modeFlagsReserved() const {
+        return modeFlags() >> 2 & 3;
+    }
+    int responseMode() const {
+        return modeFlags() & 3;
+    }
+    void setResponseMode(int v) {
+        setBits(0, 3, v);
+    }
 
     // channels nibbles: bus channel index 0..15 ("1".."16").
-    int rudderChannel() const { return channels() & 0x0F; }
+    int rudderChannel() const {
+        return channels() & 0x0F;
+    }
     void setRudderChannel(int v) {
         setChannels(static_cast<std::uint8_t>((channels() & 0xF0) | (v & 0x0F)));
     }
-    int gainChannel() const { return channels() >> 4; }
+    int gainChannel() const {
+        return channels() >> 4;
+    }
     void setGainChannel(int v) {
         setChannels(static_cast<std::uint8_t>((channels() & 0x0F) | (v & 0x0F) << 4));
     }
 
     friend bool operator==(const ParameterRecord&, const ParameterRecord&) = default;
 
-private:
+  private:
     void setBits(int shift, int mask, int v) {
-        setModeFlags(static_cast<std::uint8_t>((modeFlags() & ~(mask << shift)) |
-                                               ((v & mask) << shift)));
+        setModeFlags(
+            static_cast<std::uint8_t>((modeFlags() & ~(mask << shift)) | ((v & mask) << shift)));
     }
 };
 static_assert(sizeof(ParameterRecord) == ParameterRecord::kSize);
 
 // Factory defaults of image bytes 0-39.
 inline constexpr std::array<std::uint8_t, 40> defaultTableA = {
-    0,   0,   18,  48,  10,  80,  14, 64, 100, 200, 19,  16,  16,  0,   15,  50,  12,  3,  0,   200,
-    10,  3,   30,  100, 100, 100, 100, 250, 169, 33, 7,   7,   100, 100, 130, 130, 100, 100, 5,   0};
+    0,  0, 18, 48,  10,  80,  14,  64,  100, 200, 19, 16, 16,  0,   15,  50,  12,  3,   0, 200,
+    10, 3, 30, 100, 100, 100, 100, 250, 169, 33,  7,  7,  100, 100, 130, 130, 100, 100, 5, 0};
 
 // Image bytes 40-79 for each flight and servo mode; see modeTableIndex.
 inline constexpr std::array<std::array<std::uint8_t, 40>, 4> modeTables = [] {
     constexpr std::array<std::uint8_t, 40> f3c = {
-        40,  30, 7,   7,   7,   7,   100, 98, 96, 94, 92,  90, 88, 86, 100, 96, 92, 88,  84,  80,
-        76,  72, 100, 98,  96,  94,  92,  90, 88, 86, 0xD8, 0xF6, 40, 150, 0x01, 0xC2, 0x01, 0x2C,
-        0x01, 0x90};
+        40,  30, 7,    7,    7,  7,   100,  98,   96,   94,   92,   90,  88, 86,
+        100, 96, 92,   88,   84, 80,  76,   72,   100,  98,   96,   94,  92, 90,
+        88,  86, 0xD8, 0xF6, 40, 150, 0x01, 0xC2, 0x01, 0x2C, 0x01, 0x90};
     constexpr std::array<std::uint8_t, 40> threeD = {
-        40,  30,  7,   7,   7,   7,   100, 100, 100, 100, 100, 100, 100,  100, 100,  96,   92,   88,
-        84,  80,  76,  72,  100, 100, 100, 100, 100, 100, 100, 100, 0xEC, 0xF6, 40,  150, 0x02, 0xD0,
-        0x01, 0x2C, 0x02, 0x58};
+        40,  30,  7,    7,    7,  7,   100,  100,  100,  100,  100,  100, 100, 100,
+        100, 96,  92,   88,   84, 80,  76,   72,   100,  100,  100,  100, 100, 100,
+        100, 100, 0xEC, 0xF6, 40, 150, 0x02, 0xD0, 0x01, 0x2C, 0x02, 0x58};
     return std::array<std::array<std::uint8_t, 40>, 4>{f3c, f3c, threeD, threeD};
 }();
 
@@ -219,3 +257,6 @@ int yawRatePercent(std::uint16_t raw, std::uint8_t modeFlags);
 int yawRateRaw(int percent, std::uint8_t modeFlags);
 int pirouetteConsistency(const CurveBytes& curve);  // 1..11, 11 when no row matches
 CurveBytes pirouetteRow(int n);                     // n clamped to 1..11
+// A servo position on the bus scale (352..1696, centre 1024) in raw limit units:
+// t = (p - 1024) * 1536 / 1024, then 15 * t / 10 + 3648.
+int positionToLimitRaw(int position);

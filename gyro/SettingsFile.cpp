@@ -201,7 +201,11 @@ bool SettingsFileExists(const std::string& path) {
 
 #endif
 
-int LoadFailureMessage(FileResult result) noexcept {
+namespace {
+
+// A full disk and an unknown failure read the same for loading and saving; every other
+// failure is the operation's own message.
+int FailureMessage(FileResult result, int otherwise) noexcept {
     switch (result) {
         case FileResult::Ok:
             return 0;
@@ -210,19 +214,16 @@ int LoadFailureMessage(FileResult result) noexcept {
         case FileResult::Unknown:
             return 114;
         default:
-            return 108;
+            return otherwise;
     }
 }
 
+}  // namespace
+
+int LoadFailureMessage(FileResult result) noexcept {
+    return FailureMessage(result, 108);
+}
+
 int SaveFailureMessage(FileResult result) noexcept {
-    switch (result) {
-        case FileResult::Ok:
-            return 0;
-        case FileResult::DiskFull:
-            return 113;
-        case FileResult::Unknown:
-            return 114;
-        default:
-            return 112;
-    }
+    return FailureMessage(result, 112);
 }

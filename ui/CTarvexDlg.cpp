@@ -375,8 +375,7 @@ void CTarvexDlg::InitSliders() {
 }
 
 int CTarvexDlg::SliderToLimitRaw(int position) {
-    const int t = (position - 1024) * 1536 / 1024;
-    return 15 * t / 10 + 3648;
+    return positionToLimitRaw(position);
 }
 
 void CTarvexDlg::ReadSliders() {

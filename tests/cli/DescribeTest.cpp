@@ -169,13 +169,4 @@ TEST(DescribeTest, JsonUsesTheFieldNamesAndRoundTrips) {
     }
 }
 
-TEST(DescribeTest, PositionToLimitRawFollowsTheTrackbarScale) {
-    const std::pair<int, int> cases[] = {{352, 2136},  {576, 2640},  {799, 3143},
-                                         {800, 3144},  {1024, 3648}, {1248, 4152},
-                                         {1249, 4153}, {1472, 4656}, {1696, 5160}};
-    for (auto [position, raw] : cases) {
-        EXPECT_EQ(cli::PositionToLimitRaw(position), raw) << position;
-    }
-}
-
 }  // namespace

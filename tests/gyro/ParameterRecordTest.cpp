@@ -208,4 +208,13 @@ TEST(Conversions, Pirouette) {
     EXPECT_EQ(pirouetteRow(7), (CurveBytes{100, 96, 92, 88, 84, 80, 76, 72}));
 }
 
+TEST(ConversionTest, PositionToLimitRawFollowsTheTrackbarScale) {
+    const std::pair<int, int> cases[] = {{352, 2136},  {576, 2640},  {799, 3143},
+                                         {800, 3144},  {1024, 3648}, {1248, 4152},
+                                         {1249, 4153}, {1472, 4656}, {1696, 5160}};
+    for (auto [position, raw] : cases) {
+        EXPECT_EQ(positionToLimitRaw(position), raw) << position;
+    }
+}
+
 }  // namespace
