@@ -33,7 +33,7 @@ std::uint16_t ImageSum(std::span<const std::uint8_t, 80> image) noexcept;
 }  // namespace reply
 
 class KR640 {
-public:
+  public:
     static constexpr std::size_t kFrameSize = 17;
     static constexpr std::uint8_t kFrameHeader = 0x9F;
 
@@ -60,7 +60,7 @@ public:
     ParameterRecord deviceRecord{};
     ParameterRecord workingRecord{};
 
-private:
+  private:
     void SendFrame();
     ComDevice& device_;
 };

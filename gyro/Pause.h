@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class Pause {
-public:
+  public:
     virtual ~Pause() = default;
     virtual void Wait(std::uint32_t milliseconds) = 0;
 };

@@ -7,11 +7,11 @@
 
 enum class FileResult {
     Ok,
-    OpenFailed,    // cannot be opened for reading / created for writing
-    ReadFailed,    // an error while reading
-    ShortFile,     // fewer than 85 bytes: refused, the record is left as it was
-    WriteFailed,   // an error while writing, syncing or renaming
-    DiskFull,      // ENOSPC while writing
+    OpenFailed,   // cannot be opened for reading / created for writing
+    ReadFailed,   // an error while reading
+    ShortFile,    // fewer than 85 bytes: refused, the record is left as it was
+    WriteFailed,  // an error while writing, syncing or renaming
+    DiskFull,     // ENOSPC while writing
     Unknown,
 };
 

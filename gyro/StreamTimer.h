@@ -21,7 +21,7 @@ void EndTimerPeriod(std::uint32_t resolution) noexcept;
 void StreamTimerProc(ComDevice& device);
 
 class StreamTimer {
-public:
+  public:
     using Failure = std::function<void()>;  // called once, on the timer thread
 
     StreamTimer();
@@ -42,7 +42,7 @@ public:
     // Frames sent since the last Start.
     std::uint64_t FramesSent() const noexcept;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -60,9 +60,9 @@ inline constexpr UCHAR FT_PARITY_NONE = 0;
 inline constexpr UCHAR FT_PARITY_EVEN = 2;
 
 // X(name, parameter list) for each entry point, in storage order.
-#define TARVEX_D2XX_ENTRY_POINTS(X)                                                              \
+#define TARVEX_D2XX_ENTRY_POINTS(X)                                                             \
     X(FT_Open, (int deviceNumber, FT_HANDLE* handle))                                           \
-    X(FT_OpenEx, (PVOID arg1, DWORD flags, FT_HANDLE* handle))                                  \
+    X(FT_OpenEx, (PVOID arg1, DWORD flags, FT_HANDLE * handle))                                 \
     X(FT_ListDevices, (PVOID arg1, PVOID arg2, DWORD flags))                                    \
     X(FT_Close, (FT_HANDLE handle))                                                             \
     X(FT_Read, (FT_HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesReturned))     \
@@ -80,8 +80,8 @@ inline constexpr UCHAR FT_PARITY_EVEN = 2;
                     UCHAR errorCharEnabled))                                                    \
     X(FT_SetLatencyTimer, (FT_HANDLE handle, UCHAR latency))                                    \
     X(FT_GetLatencyTimer, (FT_HANDLE handle, PUCHAR latency))                                   \
-    X(FT_SetDataCharacteristics, (FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,           \
-                                  UCHAR parity))                                                \
+    X(FT_SetDataCharacteristics,                                                                \
+      (FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity))                       \
     X(FT_SetFlowControl, (FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff))         \
     X(FT_SetBreakOn, (FT_HANDLE handle))                                                        \
     X(FT_SetBreakOff, (FT_HANDLE handle))                                                       \

@@ -9,7 +9,7 @@
 
 // An abstract byte device. Success is a normal return; failure is a thrown error.
 class ComDevice {
-public:
+  public:
     constexpr ComDevice() noexcept = default;
     virtual ~ComDevice() {}
     virtual void Open() = 0;
@@ -17,13 +17,13 @@ public:
     virtual void Read(std::uint8_t* buffer, std::uint32_t count) = 0;
     virtual void Write(const std::uint8_t* buffer, std::uint32_t count) = 0;
 
-protected:
+  protected:
     ComDevice(const ComDevice&) = default;
     ComDevice& operator=(const ComDevice&) = default;
 };
 
 class TBX3 : public ComDevice {
-public:
+  public:
     // Every error carries an empty message; they are told apart by type only.
     struct ConnectionError : std::runtime_error {
         ConnectionError() : std::runtime_error("") {}
@@ -55,7 +55,7 @@ public:
 
     const D2xxDriver& Driver() const noexcept { return driver_; }
 
-private:
+  private:
     D2xxDriver driver_;
 };
 

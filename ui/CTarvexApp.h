@@ -9,7 +9,7 @@
 class QApplication;
 
 class CTarvexApp {
-public:
+  public:
     struct Options {
         QString language;         // "en", "de", "ja" or empty (the user's interface language)
         QString screenshotPath;   // hidden: Read, grab the window into this PNG, end
@@ -30,7 +30,7 @@ public:
     // the screenshot could not be written.
     int ExitCode() const noexcept { return exitCode_; }
 
-private:
+  private:
     Options options_;
     int exitCode_ = 0;
 };

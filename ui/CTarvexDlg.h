@@ -28,7 +28,7 @@ class QSlider;
 class CTarvexDlg : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     struct Services {
         MessageService* messages = nullptr;  // null: Qt's message boxes
         FileChooser* files = nullptr;        // null: Qt's file dialogs
@@ -101,7 +101,7 @@ public:
 
     // ---- Access for the application and tests -------------------------------------------
     KR640& Gyro() noexcept { return gyro; }
-    QWidget* Control(int id) const;  // by control id
+    QWidget* Control(int id) const;        // by control id
     QAction* Action(int commandId) const;  // menu commands by command id
     MessageService& Messages() const noexcept { return *messages_; }
     FileChooser& Files() const noexcept { return *files_; }
@@ -123,15 +123,15 @@ public:
     int limitStep = 0;
 
     // One value per exchanged control, named by control id.
-    int value1001 = 0;            // ID
-    int value1002 = 0;            // "Not using ID"
-    int rudderChannelIndex = 0;   // 1003
-    int value1004 = 0;            // gain channel index
-    int value1005 = 0;            // flight mode radio index (0 F3C, 1 3D)
-    int value1007 = 0;            // servo mode radio index
-    int value1010 = 0;            // gyro reverse radio index
-    int mounting = 0;             // 1012/1013, window state only
-    int value1014 = 0;            // response mode radio index, -1 when none is checked
+    int value1001 = 0;           // ID
+    int value1002 = 0;           // "Not using ID"
+    int rudderChannelIndex = 0;  // 1003
+    int value1004 = 0;           // gain channel index
+    int value1005 = 0;           // flight mode radio index (0 F3C, 1 3D)
+    int value1007 = 0;           // servo mode radio index
+    int value1010 = 0;           // gyro reverse radio index
+    int mounting = 0;            // 1012/1013, window state only
+    int value1014 = 0;           // response mode radio index, -1 when none is checked
     int value1018 = 0, value1021 = 0;
     int value1024 = 0, value1027 = 0, value1030 = 0, value1033 = 0;
     int value1035 = 0, value1037 = 0, value1039 = 0, value1041 = 0, value1043 = 0;
@@ -143,12 +143,12 @@ public:
     QString text1053, text1055;
     QString statusText;  // 1061
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     void BuildWindow();
     void BuildMenu();
     void OnStreamFailed();  // a bus-frame write failed on the timer thread

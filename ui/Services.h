@@ -13,7 +13,7 @@ enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
 class MessageService {
-public:
+  public:
     virtual ~MessageService() = default;
     // A modal box captioned "Tarvex". id is the string-table id of the text (0 for texts
     // that are not in the table, such as the ID box's validation messages).
@@ -23,7 +23,7 @@ public:
 };
 
 class FileChooser {
-public:
+  public:
     virtual ~FileChooser() = default;
     // The full path chosen, or nothing when the user cancelled. Both offer "Gyro Files
     // (*.tcf)", start with "*.tcf" and append "tcf" to a name without extension; Save As
@@ -38,7 +38,7 @@ FileChooser& QtFileChooser();
 
 // Shows the wait cursor for the life of the object.
 class WaitCursor {
-public:
+  public:
     WaitCursor();
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
