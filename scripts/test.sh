@@ -1,10 +1,72 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything with warnings as errors and runs every test.
+# Installs what is needed, then builds and runs every test four ways:
+#   1. AddressSanitizer + UndefinedBehaviorSanitizer build, whole suite   (build-asan)
+#   2. ThreadSanitizer build, the suite without the Qt window tests       (build-tsan)
+#   3. the fuzz targets, 60 s each from their seed corpus                  (build-fuzz)
+#   4. the normal build with warnings as errors, whole suite              (build)
+# Any failing test, sanitizer report or fuzz finding stops the script with an error. The
+# normal suite runs last, so the output ends with its summary.
+#
+#   TARVEX_CHECKS   which of asan tsan fuzz to run before the normal suite
+#                   (default: "asan tsan fuzz"; "" for the normal suite alone)
+#   TARVEX_BUILD_DIR, TARVEX_CMAKE_ARGS   the normal build's folder and extra arguments
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+root=$PWD
+checks=${TARVEX_CHECKS-asan tsan fuzz}
+jobs=$(nproc)
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+has_check() { [[ " $checks " == *" $1 "* ]]; }
+
+# Builds one sanitizer variant and runs its tests. Reports go to files under the build
+# folder as well as failing the process, so that one raised in a child process whose
+# exit status a test does not look at still fails the run.
+sanitized_suite() {
+    local kind=$1 build=$2 ctest_args=("${@:3}")
+    echo "=== test.sh: ${kind} build (${build}) ==="
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON \
+        -DTARVEX_SANITIZE="$kind" >/dev/null
+    cmake --build "$build"
+    local reports=$root/$build/sanitizer-reports
+    rm -rf "$reports" && mkdir -p "$reports"
+    if ! ctest --test-dir "$build" --output-on-failure -j"$jobs" "${ctest_args[@]}"; then
+        cat "$reports"/* 2>/dev/null || true
+        echo "test.sh: ${kind} suite failed" >&2
+        exit 1
+    fi
+    if compgen -G "$reports/*" >/dev/null; then
+        cat "$reports"/*
+        echo "test.sh: ${kind} sanitizer reports above" >&2
+        exit 1
+    fi
+}
+
+if has_check asan; then
+    (
+        export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:log_path=$root/build-asan/sanitizer-reports/asan"
+        export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$root/build-asan/sanitizer-reports/ubsan"
+        sanitized_suite address build-asan
+    )
+fi
+
+if has_check tsan; then
+    (
+        export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:log_path=$root/build-tsan/sanitizer-reports/tsan"
+        # Qt's own libraries are not built with ThreadSanitizer, so the window's tests would
+        # only report Qt's internals: every other test runs, the stream's included.
+        sanitized_suite thread build-tsan -LE '^ui$' -E '^ui_'
+    )
+fi
+
+if has_check fuzz; then
+    echo "=== test.sh: fuzz targets (build-fuzz) ==="
+    scripts/fuzz.sh "${TARVEX_FUZZ_SECONDS:-60}"
+fi
+
+echo "=== test.sh: normal build ==="
 build=${TARVEX_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON ${TARVEX_CMAKE_ARGS:-}
 cmake --build "$build"
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
