@@ -6,6 +6,8 @@
 // is checked against the signature the binding calls it with.
 #pragma once
 
+#include <type_traits>
+
 #ifdef _WIN32
 #include <windows.h>
 #define TARVEX_D2XX_API WINAPI
@@ -106,6 +108,43 @@ extern "C" {
 TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_DECLARE)
 }
 #undef TARVEX_D2XX_DECLARE
+
+// X(name, parameter types) for the 26 entry points the program binds but never calls, for
+// the libraries that answer them all alike.
+#define TARVEX_D2XX_UNCALLED_ENTRY_POINTS(X)                                    \
+    X(FT_OpenEx, (PVOID, DWORD, FT_HANDLE*))                                    \
+    X(FT_ResetDevice, (FT_HANDLE))                                              \
+    X(FT_GetQueueStatus, (FT_HANDLE, DWORD*))                                   \
+    X(FT_SetDtr, (FT_HANDLE))                                                   \
+    X(FT_ClrDtr, (FT_HANDLE))                                                   \
+    X(FT_SetRts, (FT_HANDLE))                                                   \
+    X(FT_ClrRts, (FT_HANDLE))                                                   \
+    X(FT_GetModemStatus, (FT_HANDLE, ULONG*))                                   \
+    X(FT_SetChars, (FT_HANDLE, UCHAR, UCHAR, UCHAR, UCHAR))                     \
+    X(FT_SetLatencyTimer, (FT_HANDLE, UCHAR))                                   \
+    X(FT_GetLatencyTimer, (FT_HANDLE, PUCHAR))                                  \
+    X(FT_SetFlowControl, (FT_HANDLE, USHORT, UCHAR, UCHAR))                     \
+    X(FT_SetBreakOn, (FT_HANDLE))                                               \
+    X(FT_SetBreakOff, (FT_HANDLE))                                              \
+    X(FT_ResetPort, (FT_HANDLE))                                                \
+    X(FT_GetDeviceInfo, (FT_HANDLE, FT_DEVICE*, LPDWORD, PCHAR, PCHAR, LPVOID)) \
+    X(FT_EE_UASize, (FT_HANDLE, LPDWORD))                                       \
+    X(FT_EE_UARead, (FT_HANDLE, PUCHAR, DWORD, LPDWORD))                        \
+    X(FT_EE_UAWrite, (FT_HANDLE, PUCHAR, DWORD))                                \
+    X(FT_SetBitMode, (FT_HANDLE, UCHAR, UCHAR))                                 \
+    X(FT_GetBitMode, (FT_HANDLE, PUCHAR))                                       \
+    X(FT_SetEventNotification, (FT_HANDLE, DWORD, PVOID))                       \
+    X(FT_GetStatus, (FT_HANDLE, DWORD*, DWORD*, DWORD*))                        \
+    X(FT_GetEventStatus, (FT_HANDLE, DWORD*))                                   \
+    X(FT_GetDriverVersion, (FT_HANDLE, LPDWORD))                                \
+    X(FT_GetLibraryVersion, (LPDWORD))
+
+// Each of them has the same type as its declaration above.
+#define TARVEX_D2XX_CHECK_TYPE(name, types)                                             \
+    static_assert(std::is_same_v<decltype(&::name), FT_STATUS(TARVEX_D2XX_API*) types>, \
+                  #name " is declared differently");
+TARVEX_D2XX_UNCALLED_ENTRY_POINTS(TARVEX_D2XX_CHECK_TYPE)
+#undef TARVEX_D2XX_CHECK_TYPE
 
 // Libraries that export the entry points mark them with this.
 #ifdef _WIN32

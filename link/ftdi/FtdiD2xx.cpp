@@ -266,31 +266,4 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Purge(FT_HANDLE handle, ULONG ma
     TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API name params { \
         return FT_NOT_SUPPORTED;                               \
     }
-#define TARVEX_FTDI_UNUSED_ENTRY_POINTS(X)                                      \
-    X(FT_OpenEx, (PVOID, DWORD, FT_HANDLE*))                                    \
-    X(FT_ResetDevice, (FT_HANDLE))                                              \
-    X(FT_GetQueueStatus, (FT_HANDLE, DWORD*))                                   \
-    X(FT_SetDtr, (FT_HANDLE))                                                   \
-    X(FT_ClrDtr, (FT_HANDLE))                                                   \
-    X(FT_SetRts, (FT_HANDLE))                                                   \
-    X(FT_ClrRts, (FT_HANDLE))                                                   \
-    X(FT_GetModemStatus, (FT_HANDLE, ULONG*))                                   \
-    X(FT_SetChars, (FT_HANDLE, UCHAR, UCHAR, UCHAR, UCHAR))                     \
-    X(FT_SetLatencyTimer, (FT_HANDLE, UCHAR))                                   \
-    X(FT_GetLatencyTimer, (FT_HANDLE, PUCHAR))                                  \
-    X(FT_SetFlowControl, (FT_HANDLE, USHORT, UCHAR, UCHAR))                     \
-    X(FT_SetBreakOn, (FT_HANDLE))                                               \
-    X(FT_SetBreakOff, (FT_HANDLE))                                              \
-    X(FT_ResetPort, (FT_HANDLE))                                                \
-    X(FT_GetDeviceInfo, (FT_HANDLE, FT_DEVICE*, LPDWORD, PCHAR, PCHAR, LPVOID)) \
-    X(FT_EE_UASize, (FT_HANDLE, LPDWORD))                                       \
-    X(FT_EE_UARead, (FT_HANDLE, PUCHAR, DWORD, LPDWORD))                        \
-    X(FT_EE_UAWrite, (FT_HANDLE, PUCHAR, DWORD))                                \
-    X(FT_SetBitMode, (FT_HANDLE, UCHAR, UCHAR))                                 \
-    X(FT_GetBitMode, (FT_HANDLE, PUCHAR))                                       \
-    X(FT_SetEventNotification, (FT_HANDLE, DWORD, PVOID))                       \
-    X(FT_GetStatus, (FT_HANDLE, DWORD*, DWORD*, DWORD*))                        \
-    X(FT_GetEventStatus, (FT_HANDLE, DWORD*))                                   \
-    X(FT_GetDriverVersion, (FT_HANDLE, LPDWORD))                                \
-    X(FT_GetLibraryVersion, (LPDWORD))
-TARVEX_FTDI_UNUSED_ENTRY_POINTS(TARVEX_FTDI_NOT_SUPPORTED)
+TARVEX_D2XX_UNCALLED_ENTRY_POINTS(TARVEX_FTDI_NOT_SUPPORTED)
