@@ -95,16 +95,27 @@ bool IsLanguage(const QString& tag, const char* code) {
            (lower.size() == 2 || lower.at(2) == u'-' || lower.at(2) == u'_');
 }
 
+}  // namespace
+
+QString PickFromInterfaceLanguages(const QStringList& languages) {
+    // The first of the user's languages that the program has wins, as the platform's
+    // resource loader picks: an English user with German as a fallback gets English.
+    for (const QString& tag : languages) {
+        for (const char* code : {"en", "de", "ja"}) {
+            if (IsLanguage(tag, code)) return QString::fromLatin1(code);
+        }
+    }
+    return QStringLiteral("en");
+}
+
+namespace {
+
 QString PickLanguage(const QString& requested) {
     for (const char* code : {"en", "de", "ja"}) {
         if (IsLanguage(requested, code)) return QString::fromLatin1(code);
     }
     if (!requested.isEmpty()) return QStringLiteral("en");
-    for (const QString& tag : QLocale::system().uiLanguages()) {
-        if (IsLanguage(tag, "de")) return QStringLiteral("de");
-        if (IsLanguage(tag, "ja")) return QStringLiteral("ja");
-    }
-    return QStringLiteral("en");
+    return PickFromInterfaceLanguages(QLocale::system().uiLanguages());
 }
 
 }  // namespace

@@ -76,6 +76,25 @@ TEST_F(StringTableTest, RequestedLanguageIsNormalised) {
     EXPECT_EQ(Use("dex"), "en");
 }
 
+// The user's interface languages, most preferred first: the first one the program has
+// wins, so a fallback language never overrides English.
+TEST(InterfaceLanguageTest, FirstKnownLanguageWins) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"en-US", "de-DE"}, "en"},
+        {{"de-AT", "en-US"}, "de"},
+        {{"fr-FR", "ja-JP", "de"}, "ja"},
+        {{"fr-FR", "nl"}, "en"},
+        {{}, "en"},
+        {{"deu", "de_CH"}, "de"},
+        {{"C"}, "en"},
+        {{"ja", "en-GB"}, "ja"},
+    };
+    for (const auto& [languages, expected] : cases) {
+        EXPECT_EQ(strings::PickFromInterfaceLanguages(languages), QLatin1String(expected))
+            << languages.join(QLatin1Char(',')).toStdString();
+    }
+}
+
 TEST_F(StringTableTest, WindowTranslationsAreInstalledBesideTheTable) {
     const char* source = "&Read\tCtrl+R";
     Use("de");
