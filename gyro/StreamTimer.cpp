@@ -6,6 +6,7 @@
 #include "BusFrame.h"
 
 #ifdef _WIN32
+// windows.h first: mmsystem.h builds on its types.
 #include <mmsystem.h>
 #include <windows.h>
 #else
@@ -49,11 +50,16 @@ struct StreamTimer::State {
 
 namespace {
 
+// The stream whose callback runs on this thread, if any: Stop and Start called from the
+// failure callback must not wait for the very callback they are called from.
+thread_local const void* currentStream = nullptr;
+
 // A template, so that it may work on the timer's private state.
 template <class State>
 void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     auto& state = *reinterpret_cast<State*>(user);
     state.inCallback.fetch_add(1);
+    currentStream = &state;
     if (state.active.load()) {
         try {
             StreamTimerProc(*state.device);
@@ -68,6 +74,7 @@ void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
             }
         }
     }
+    currentStream = nullptr;
     state.inCallback.fetch_sub(1);
 }
 
@@ -79,6 +86,8 @@ StreamTimer::~StreamTimer() {
 }
 
 bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
+    // The timer's own callback cannot replace its stream.
+    if (currentStream == state_.get()) return false;
     if (period <= std::chrono::milliseconds::zero()) return false;
     Stop();
     state_->device = &device;
@@ -101,6 +110,9 @@ void StreamTimer::Stop() noexcept {
         timeKillEvent(state_->timerId);
         state_->timerId = 0;
     }
+    // Called from the failure callback: the stream has already stopped, and waiting for
+    // the callback under way would wait for this very call.
+    if (currentStream == state_.get()) return;
     // A call already under way finishes before Stop returns.
     while (state_->inCallback.load() != 0) Sleep(0);
 }
