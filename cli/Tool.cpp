@@ -182,12 +182,22 @@ int RunServo(const Options& options) {
         InterruptScope interrupts;
         const int raw = positionToLimitRaw(options.position);
         Out(QStringLiteral("Rudder channel: %1").arg(gyro.workingRecord.rudderChannel() + 1));
-        Out(QStringLiteral("Position: %1 % (%2)")
+        // The percentage drops the sign, as the window's Position box does; say the side.
+        const QString side =
+            options.position < kServoPositionCentre   ? QStringLiteral(", below neutral")
+            : options.position > kServoPositionCentre ? QStringLiteral(", above neutral")
+                                                      : QString();
+        Out(QStringLiteral("Position: %1 % (%2)%3")
                 .arg(limitPercent(static_cast<std::uint16_t>(raw)))
-                .arg(raw));
+                .arg(raw)
+                .arg(side));
+        Out(duration ? QStringLiteral("Holding for %1 s.").arg(*options.seconds)
+                     : QStringLiteral("Holding until interrupted (Ctrl+C)."));
         failure = DriveServo(gyro, options.position, duration, g_interrupted);
     }
-    return failure != 0 ? Fail(failure, kExitDevice) : kExitSuccess;
+    if (failure != 0) return Fail(failure, kExitDevice);
+    Out(QStringLiteral("Stopped: the gyro has left its limit mode."));
+    return kExitSuccess;
 }
 
 int RunShow(const Options& options) {

@@ -197,7 +197,10 @@ TEST_F(CliProcessTest, SimulateFindsTheVirtualGyroBesideTheProgram) {
 TEST_F(CliProcessTest, ServoStreamsAndStops) {
     const Result result = RunGyro({"servo", "--position", "1472", "--seconds", "0.3"});
     EXPECT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_TRUE(result.out.contains("Position: 100 % (4656)")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("Position: 100 % (4656), above neutral\nHolding for 0.3 s.\n"))
+        << result.out.toStdString();
+    EXPECT_TRUE(result.out.endsWith("Stopped: the gyro has left its limit mode.\n"))
+        << result.out.toStdString();
     EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
 }
 
@@ -211,11 +214,14 @@ TEST_F(CliProcessTest, ServoWithoutDurationRunsUntilInterrupted) {
     while (!out.contains("Position:") && process.waitForReadyRead(10000)) {
         out += process.readAllStandardOutput();
     }
-    ASSERT_TRUE(out.contains("Position: 95 % (2694)")) << out.toStdString();
+    ASSERT_TRUE(out.contains("Position: 95 % (2694), below neutral")) << out.toStdString();
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    out += process.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("Holding until interrupted (Ctrl+C).\n")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("Stopped: the gyro has left its limit mode.\n")) << out.toStdString();
 }
 
 // ---- settings files ---------------------------------------------------------------------
