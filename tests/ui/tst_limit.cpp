@@ -1,5 +1,6 @@
 // The limit-point procedure against the virtual gyro, with the bus-frame stream running for
 // real and the fixed waits recorded instead of slept.
+#include <QApplication>
 #include <chrono>
 #include <thread>
 
@@ -58,6 +59,8 @@ class LimitTest : public QObject {
     void limitModeOnFails();
     void limitModeOffFailsDuringRead();
     void streamFailureEndsTheProcedureOnce();
+    void startAndStopKeepTheAdapterToOneUser();
+    void keyboardOnlyProcedure();
 };
 
 void LimitTest::completeProcedure_data() {
@@ -295,6 +298,80 @@ void LimitTest::streamFailureEndsTheProcedureOnce() {
     w.messages.Clear();
     QVERIFY(Start(w));
     w.Click(ids::Enter);
+}
+
+// The limit-mode frame and the stream never overlap on the adapter: the start sends the
+// frame, waits, then starts the stream; the stop kills the stream, waits, then sends the
+// off frame, and only then releases the controls.
+void LimitTest::startAndStopKeepTheAdapterToOneUser() {
+    Window w;
+    QVERIFY(w.connected);
+    QVERIFY(w.Read());
+    std::size_t from = w.gyro().commandCount();
+    struct AtWait {
+        std::vector<Frame> frames;
+        bool streaming = false;
+        bool positionEnabled = false;
+        int enterPressed = 0;
+    };
+    std::vector<AtWait> seen;
+    w.pause.onWait([&](std::uint32_t) {
+        seen.push_back({w.gyro().Frames(from), w->streamTimer.Running(),
+                        w.enabled(ids::PositionSlider), w->enterPressed});
+    });
+
+    QVERIFY(Start(w));
+    QCOMPARE(seen.size(), std::size_t(1));
+    QCOMPARE(seen[0].frames, std::vector<Frame>{Frame::LimitOn});
+    QVERIFY(!seen[0].streaming);
+    // The slot of the rudder channel holds the slider's position before the stream starts.
+    QCOMPARE(int(BusFrame.channel(w->rudderChannelIndex)), 1024);
+
+    w.MoveSlider(ids::PositionSlider, 1500);
+    from = w.gyro().commandCount();
+    seen.clear();
+    w.Click(ids::Enter);  // released
+    w.pause.onWait({});
+    QCOMPARE(seen.size(), std::size_t(1));
+    QVERIFY(seen[0].frames.empty());   // no off frame before the wait
+    QVERIFY(!seen[0].streaming);       // and no stream during it
+    QVERIFY(seen[0].positionEnabled);  // the controls are released after the wait
+    QCOMPARE(w.gyro().Frames(from), std::vector<Frame>{Frame::LimitOff});
+    QVERIFY(Idle(w));
+}
+
+// The whole procedure without a mouse: the Enter and Set mnemonics press their buttons and
+// the arrow keys move the Position slider that Tab reaches.
+void LimitTest::keyboardOnlyProcedure() {
+    Window w;
+    QVERIFY(w.connected);
+    QVERIFY(w.Read());
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+
+    QTest::keyClick(w.dlg.get(), Qt::Key_E, Qt::AltModifier);
+    QTRY_COMPARE(w->enterPressed, 1);
+    QCOMPARE(w.text(ids::Status), strings::text(121));
+    w->Control(ids::Enter)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // Set
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // Position
+    QCOMPARE(QApplication::focusWidget(), w->Control(ids::PositionSlider));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QCOMPARE(w.slider(ids::PositionSlider)->value(), 1696);
+    QCOMPARE(int(BusFrame.channel(w->rudderChannelIndex)), 1696);
+
+    QTest::keyClick(w.dlg.get(), Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(w->limitStep, 1);
+    QCOMPARE(QApplication::focusWidget(), w->Control(ids::PositionSlider));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    QTest::keyClick(w.dlg.get(), Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(w->enterPressed, 0);
+
+    QCOMPARE(w.messages.Ids(), Ids({}));
+    QCOMPARE(int(w->gyro.workingRecord.limitHigh()), 5160);
+    QCOMPARE(int(w->gyro.workingRecord.limitLow()), 2136);
+    QCOMPARE(w.text(ids::Status), strings::text(123));
+    QVERIFY(Idle(w));
 }
 
 QTEST_MAIN(LimitTest)

@@ -109,11 +109,12 @@ class WindowTest : public QObject {
         }
         for (int id : {1017, 1020, 1023, 1026, 1029, 1032, 1053, 1055}) {
             QLineEdit* e = w.edit(id);
-            QVERIFY2(e && e->isReadOnly(), qPrintable(QString::number(id)));
+            QVERIFY2(e && e->isReadOnly() && !e->hasFrame(), qPrintable(QString::number(id)));
             QVERIFY(e->alignment() & Qt::AlignRight);
             QCOMPARE(e->focusPolicy(), Qt::NoFocus);
         }
-        QVERIFY(w.edit(1061)->isReadOnly());
+        QVERIFY(w.edit(1061)->isReadOnly() && w.edit(1061)->hasFrame());
+        QVERIFY(w.edit(1001)->hasFrame());
         for (int id : {1019, 1022, 1025, 1028, 1031, 1034, 1036, 1038, 1040, 1042, 1044, 1046, 1048,
                        1050, 1058, 1063}) {
             QSlider* s = w.slider(id);
