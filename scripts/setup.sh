@@ -11,6 +11,7 @@ packages=(
     libftdi1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-dejavu-core
+    time x11-utils
 )
 
 missing=()
