@@ -137,6 +137,8 @@ void CTarvexDlg::BuildWindow() {
         s->setMinimumWidth(150);
         s->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         connect(s, &QSlider::valueChanged, this, [this] { OnSliderScroll(); });
+        // Letting go of the handle is a scroll too, even where the value did not change.
+        connect(s, &QSlider::sliderReleased, this, [this] { OnSliderScroll(); });
         return s;
     };
     auto label = [&](const char* source, QWidget* buddy) {

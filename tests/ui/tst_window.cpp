@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -212,6 +214,35 @@ class WindowTest : public QObject {
         QCOMPARE(w.record().baseGain(), 60);
         QCOMPARE(w.record().dGain(), 250);
         QCOMPARE(w.record().expNormal(), -100);
+        QCOMPARE(w.number(1045), 250);
+    }
+
+    // Taking a slider's handle and letting it go where it was is a scroll too: it stores
+    // every slider's position, as a movement does.
+    void handleReleasedInPlaceStores() {
+        Window w;
+        ParameterRecord r = Factory();
+        r.setDGain(255);
+        w.Show(r);
+        w.dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.dlg.get()));
+        QSlider* s = w.slider(1048);  // D damp., already where its value is
+        QStyleOptionSlider option;
+        option.initFrom(s);
+        option.orientation = s->orientation();
+        option.minimum = s->minimum();
+        option.maximum = s->maximum();
+        option.sliderPosition = option.sliderValue = s->value();
+        option.rect = s->rect();
+        const QPoint handle =
+            s->style()
+                ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, s)
+                .center();
+        const int before = s->value();
+        QTest::mousePress(s, Qt::LeftButton, {}, handle);
+        QTest::mouseRelease(s, Qt::LeftButton, {}, handle);
+        QCOMPARE(s->value(), before);
+        QCOMPARE(w.record().dGain(), 250);
         QCOMPARE(w.number(1045), 250);
     }
 
