@@ -167,6 +167,9 @@ FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& reco
     const bool exists = ::stat(path.c_str(), &info) == 0;
     if (exists) {
         if (!S_ISREG(info.st_mode)) return writeInPlace(path, record);
+        // A file the user may not write (a setup kept read-only on purpose) is not replaced,
+        // although the folder would allow the rename.
+        if (::access(path.c_str(), W_OK) != 0) return FileResult::OpenFailed;
         if (char* resolved = ::realpath(path.c_str(), nullptr)) {
             target = resolved;
             std::free(resolved);

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -73,6 +74,33 @@ TEST_F(SettingsFileTest, SaveReplacesAnExistingFileAndKeepsItsPermissions) {
     EXPECT_EQ(Get(path), RecordBytes());
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(SettingsFileTest, SaveLeavesAReadOnlyFileAsItWas) {
+    const std::string path = Path("kept.tcf");
+    Put(path, Bytes(85, 0x11));
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    // Root may write any file, so as root the save runs in a child that has given up root
+    // in a folder everyone may write to (the rename alone would be allowed there).
+    auto save = [&] { return SaveSettingsFile(path, record); };
+    if (geteuid() == 0) {
+        ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+            _exit(save() == FileResult::OpenFailed ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    } else {
+        EXPECT_EQ(save(), FileResult::OpenFailed);
+    }
+    EXPECT_EQ(SaveFailureMessage(FileResult::OpenFailed), 112);
+    EXPECT_EQ(Get(path), Bytes(85, 0x11));
+    EXPECT_EQ(Entries(), std::vector<std::string>{"kept.tcf"});
 }
 
 TEST_F(SettingsFileTest, SaveThroughALinkReplacesTheFileItPointsTo) {
