@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs every test four ways:
-#   1. AddressSanitizer + UndefinedBehaviorSanitizer build, whole suite   (build-asan)
+#   1. AddressSanitizer + UndefinedBehaviorSanitizer build, whole suite   (build-asan);
+#      leaks inside Qt are not reported for the window tests (scripts/lsan-qt.supp)
 #   2. ThreadSanitizer build, the suite without the Qt window tests       (build-tsan)
 #   3. the fuzz targets, 60 s each from their seed corpus                  (build-fuzz)
 #   4. the normal build with warnings as errors, whole suite              (build)
@@ -20,25 +21,30 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 has_check() { [[ " $checks " == *" $1 "* ]]; }
 
-# Builds one sanitizer variant and runs its tests. Reports go to files under the build
-# folder as well as failing the process, so that one raised in a child process whose
-# exit status a test does not look at still fails the run.
-sanitized_suite() {
-    local kind=$1 build=$2 ctest_args=("${@:3}")
+# Builds one sanitizer variant. Reports go to files under the build folder as well as
+# failing the process, so that one raised in a child process whose exit status a test
+# does not look at still fails the run.
+sanitized_build() {
+    local kind=$1 build=$2
     echo "=== test.sh: ${kind} build (${build}) ==="
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON \
         -DTARVEX_SANITIZE="$kind" >/dev/null
     cmake --build "$build"
-    local reports=$root/$build/sanitizer-reports
-    rm -rf "$reports" && mkdir -p "$reports"
-    if ! ctest --test-dir "$build" --output-on-failure -j"$jobs" "${ctest_args[@]}"; then
+    rm -rf "$root/$build/sanitizer-reports" && mkdir -p "$root/$build/sanitizer-reports"
+}
+
+# Runs tests of a sanitizer build (ctest selection arguments follow the folder); fails on
+# a failing test or on any report.
+sanitized_tests() {
+    local build=$1 reports=$root/$1/sanitizer-reports
+    if ! ctest --test-dir "$build" --output-on-failure -j"$jobs" "${@:2}"; then
         cat "$reports"/* 2>/dev/null || true
-        echo "test.sh: ${kind} suite failed" >&2
+        echo "test.sh: tests of ${build} failed" >&2
         exit 1
     fi
     if compgen -G "$reports/*" >/dev/null; then
         cat "$reports"/*
-        echo "test.sh: ${kind} sanitizer reports above" >&2
+        echo "test.sh: sanitizer reports of ${build} above" >&2
         exit 1
     fi
 }
@@ -47,7 +53,14 @@ if has_check asan; then
     (
         export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:log_path=$root/build-asan/sanitizer-reports/asan"
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$root/build-asan/sanitizer-reports/ubsan"
-        sanitized_suite address build-asan
+        sanitized_build address build-asan
+        # Everything but the window's tests, with no suppression at all.
+        sanitized_tests build-asan -E '^ui_'
+        # The window's tests: Qt keeps a few allocations of its own past exit, at times
+        # (seen once: 152 bytes from inside libQt6Core, under load). Only for these tests
+        # are leaks whose stack passes through Qt's libraries not reported; see the file.
+        LSAN_OPTIONS="suppressions=$root/scripts/lsan-qt.supp:print_suppressions=0" \
+            sanitized_tests build-asan -R '^ui_'
     )
 fi
 
@@ -56,7 +69,8 @@ if has_check tsan; then
         export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:log_path=$root/build-tsan/sanitizer-reports/tsan"
         # Qt's own libraries are not built with ThreadSanitizer, so the window's tests would
         # only report Qt's internals: every other test runs, the stream's included.
-        sanitized_suite thread build-tsan -LE '^ui$' -E '^ui_'
+        sanitized_build thread build-tsan
+        sanitized_tests build-tsan -E '^ui_'
     )
 fi
 
