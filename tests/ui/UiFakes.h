@@ -69,9 +69,12 @@ class FakeFileChooser : public FileChooser {
 
   private:
     static std::optional<QString> Take(std::deque<std::optional<QString>>& queue) {
-        if (queue.empty()) return std::nullopt;
-        auto c = queue.front();
+        if (queue.empty() || !queue.front().has_value()) {
+            if (!queue.empty()) queue.pop_front();
+            return std::nullopt;
+        }
+        const QString choice = *queue.front();
         queue.pop_front();
-        return c;
+        return choice;
     }
 };
