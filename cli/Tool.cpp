@@ -35,9 +35,22 @@ void Out(const QString& text) {
     Print(stdout, text);
 }
 
+// The language is settled when the first message is shown, so the commands that print
+// settings alone never load a translation.
+struct LanguageChoice {
+    QCoreApplication* app = nullptr;
+    QString requested;
+    bool chosen = false;
+};
+LanguageChoice language;
+
 // Shows a string-table message on standard error; 0 (a failure without a message of its
 // own) shows "Unknown error".
 void Message(int id) {
+    if (!language.chosen && language.app != nullptr) {
+        strings::chooseLanguage(*language.app, language.requested);
+        language.chosen = true;
+    }
     Print(stderr, strings::text(id != 0 ? id : kUnknownError));
 }
 
@@ -245,7 +258,7 @@ int RunTool(QCoreApplication& app, const QStringList& arguments) {
     }
 
     const Options& options = parsed.options;
-    strings::chooseLanguage(app, options.language);
+    language = {&app, options.language, false};
     switch (options.command) {
         case Command::Read:
             return RunRead(options);
