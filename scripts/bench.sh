@@ -59,7 +59,7 @@ value() { awk -v k="$1:" '$1 == k { print $2; exit }' "$results"; }
 abs() { awk -v v="$1" 'BEGIN { printf "%.3f", v < 0 ? -v : v }'; }
 check() { awk "BEGIN { exit !($1) }" && echo "met" || echo "**not met**"; }
 # Goals in MB are judged in decimal megabytes (10^6 bytes), the stricter reading.
-kib_to_mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k * 1024 / 1e6 }'; }
+kib_to_mb() { awk -v k="$1" 'BEGIN { printf "%.2f", k * 1024 / 1e6 }'; }
 kib_to_mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 read_med=$(value read.overhead.median); read_max=$(value read.overhead.max)
