@@ -80,11 +80,6 @@ void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
 
 }  // namespace
 
-StreamTimer::StreamTimer() : state_(std::make_unique<State>()) {}
-StreamTimer::~StreamTimer() {
-    Stop();
-}
-
 bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
     // The timer's own callback cannot replace its stream.
     if (currentStream == state_.get()) return false;
@@ -202,11 +197,6 @@ void RunStream(State& state) {
 
 }  // namespace
 
-StreamTimer::StreamTimer() : state_(std::make_unique<State>()) {}
-StreamTimer::~StreamTimer() {
-    Stop();
-}
-
 bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milliseconds period) {
     // The timer's own thread cannot replace itself.
     if (currentStream == state_.get()) return false;
@@ -246,6 +236,11 @@ bool StreamTimer::Running() const noexcept {
 }
 
 #endif
+
+StreamTimer::StreamTimer() : state_(std::make_unique<State>()) {}
+StreamTimer::~StreamTimer() {
+    Stop();
+}
 
 std::uint64_t StreamTimer::FramesSent() const noexcept {
     return state_->frames.load(std::memory_order_relaxed);
