@@ -20,11 +20,12 @@ struct CommandInfo {
 
 constexpr CommandInfo kCommands[] = {
     {"read", Command::Read, 0, "[-o FILE] [--json]"},
-    {"write", Command::Write, 1, "FILE"},
+    {"write", Command::Write, 1, "[--no-backup] FILE"},
     {"servo", Command::Servo, 0, "--position P [--seconds S]"},
     {"show", Command::Show, 1, "FILE [--json]"},
     {"diff", Command::Diff, 2, "A B"},
     {"defaults", Command::Defaults, 1, "FILE"},
+    {"backups", Command::Backups, 0, "[--json]"},
 };
 
 ParsedCommandLine Usage(const QString& error) {
@@ -45,9 +46,10 @@ QString HelpText() {
         "Commands:\n"
         "  read [-o FILE] [--json]     read the gyro and print every setting; -o also saves\n"
         "                              them as a settings file\n"
-        "  write FILE                  read the gyro, then write the settings file FILE to\n"
+        "  write [--no-backup] FILE    read the gyro, then write the settings file FILE to\n"
         "                              it (the ID in the file included) and check the write\n"
-        "                              by reading the gyro back\n"
+        "                              by reading the gyro back; the settings the gyro held\n"
+        "                              are first kept as a backup (see backups)\n"
         "  servo --position P [--seconds S]\n"
         "                              read the gyro, switch it to its limit mode and hold\n"
         "                              the tail servo at position P, as the window's\n"
@@ -59,10 +61,18 @@ QString HelpText() {
         "                              files; status 0 when none differ, 1 otherwise\n"
         "  defaults FILE               write a settings file with the factory defaults\n"
         "                              (ID 0)\n"
+        "  backups [--json]            list the backups kept before every write, newest\n"
+        "                              first: gyro ID, time and settings file; the 50 newest\n"
+        "                              of each ID are kept in ~/.local/state/tarvex/backups\n"
+        "                              (under $XDG_STATE_HOME when set). Restore one with\n"
+        "                              'write FILE'\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE           read: save the gyro's settings to FILE\n"
-        "  --json                      read, show: print JSON keyed by field name\n"
+        "  --json                      read, show: print JSON keyed by field name;\n"
+        "                              backups: print a JSON array\n"
+        "  --no-backup                 write: do not keep the gyro's settings first (a\n"
+        "                              write whose backup cannot be saved stops otherwise)\n"
         "  --position P                servo: 352..1696; 1024 is neutral, 352 and 1696 are\n"
         "                              150 % to either side\n"
         "  --seconds S                 servo: how long to hold the position (may be a\n"
@@ -83,7 +93,7 @@ QString HelpText() {
         "Settings are printed in the window's words and units on standard output;\n"
         "messages go to standard error.\n"
         "Exit status: 0 success, 1 device or protocol failure (diff: the files differ),\n"
-        "2 usage error, 3 file failure.\n");
+        "2 usage error, 3 file failure (write: also when the backup cannot be saved).\n");
 }
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
@@ -92,6 +102,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("FILE"));
     const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption noBackup(QStringLiteral("no-backup"));
     const QCommandLineOption position(QStringLiteral("position"), QString(), QStringLiteral("P"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("S"));
     const QCommandLineOption driver(QStringLiteral("driver"), QString(), QStringLiteral("PATH"));
@@ -101,6 +112,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOptions({output, json, position, seconds, driver, simulate, language, help, version});
+    parser.addOption(noBackup);
 
     QStringList args = arguments;
     if (args.isEmpty()) args << QStringLiteral("tarvex-cli");
@@ -119,7 +131,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     // Each option may be given once.
     const QStringList given = parser.optionNames();
     for (const QCommandLineOption* option :
-         {&output, &json, &position, &seconds, &driver, &simulate, &language}) {
+         {&output, &json, &position, &seconds, &driver, &simulate, &language, &noBackup}) {
         qsizetype count = 0;
         for (const QString& n : option->names()) count += given.count(n);
         if (count > 1) {
@@ -151,10 +163,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         std::initializer_list<Command> commands;
     };
     const Belongs belongs[] = {
-        {output, {Command::Read}},
-        {json, {Command::Read, Command::Show}},
-        {position, {Command::Servo}},
-        {seconds, {Command::Servo}},
+        {output, {Command::Read}},    {json, {Command::Read, Command::Show, Command::Backups}},
+        {position, {Command::Servo}}, {seconds, {Command::Servo}},
+        {noBackup, {Command::Write}},
     };
     for (const Belongs& b : belongs) {
         if (!parser.isSet(b.option)) continue;
@@ -171,6 +182,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         if (o.output.isEmpty()) return Usage(QStringLiteral("-o needs a file name"));
     }
     o.json = parser.isSet(json);
+    o.noBackup = parser.isSet(noBackup);
 
     if (o.command == Command::Servo) {
         if (!parser.isSet(position)) return Usage(QStringLiteral("servo needs --position P"));

@@ -3,16 +3,20 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "cli/Describe.h"
 #include "cli/Options.h"
 #include "cli/Servo.h"
+#include "gyro/Backups.h"
 #include "gyro/Commands.h"
 #include "gyro/KR640.h"
 #include "gyro/SettingsFile.h"
@@ -44,13 +48,17 @@ struct LanguageChoice {
 };
 LanguageChoice language;
 
-// Shows a string-table message on standard error; 0 (a failure without a message of its
-// own) shows "Unknown error".
-void Message(int id) {
+void SettleLanguage() {
     if (!language.chosen && language.app != nullptr) {
         strings::chooseLanguage(*language.app, language.requested);
         language.chosen = true;
     }
+}
+
+// Shows a string-table message on standard error; 0 (a failure without a message of its
+// own) shows "Unknown error".
+void Message(int id) {
+    SettleLanguage();
     Print(stderr, strings::text(id != 0 ? id : kUnknownError));
 }
 
@@ -145,11 +153,56 @@ int RunWrite(const Options& options) {
     if (const int id = Connect(options)) return Fail(id, kExitDevice);
     KR640 gyro(g_adapter);
     if (const int id = ReadGyro(gyro)) return Fail(id, kExitDevice);
+    // What the gyro held is kept before the first page goes out.
+    BackupResult backup;
+    if (!options.noBackup) {
+        const std::string folder = BackupFolder();
+        backup = SaveBackup(folder, gyro.deviceRecord, std::time(nullptr));
+        if (backup.outcome == BackupOutcome::Failed) {
+            SettleLanguage();
+            const QString reason = backup.error ? QString::fromLocal8Bit(backup.error.message())
+                                                : strings::text(SaveFailureMessage(backup.file));
+            Print(stderr, strings::text(136).arg(QFile::decodeName(folder.c_str()), reason));
+            return kExitFile;
+        }
+    }
     gyro.workingRecord = fromFile;
     if (const int id = Attempt(CommandKind::Write, [&] { RunWriteCommand(gyro); })) {
         return Fail(id, kExitDevice);
     }
     Message(105);
+    if (!options.noBackup) {
+        Out(QStringLiteral("The gyro's previous settings are kept in %1")
+                .arg(QFile::decodeName(backup.path.c_str())));
+    }
+    return kExitSuccess;
+}
+
+// The backups, newest first: ID, local time and file, or a JSON array of them.
+int RunBackups(const Options& options) {
+    const std::string folder = BackupFolder();
+    const std::vector<BackupEntry> backups = ListBackups(folder);
+    if (options.json) {
+        QJsonArray list;
+        for (const BackupEntry& b : backups) {
+            list.append(QJsonObject{
+                {QStringLiteral("gyroId"), b.gyroId},
+                {QStringLiteral("time"), QString::fromStdString(b.time).replace(u' ', u'T')},
+                {QStringLiteral("path"), QFile::decodeName(b.path.c_str())}});
+        }
+        const QByteArray text = QJsonDocument(list).toJson();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+        std::fflush(stdout);
+        return kExitSuccess;
+    }
+    for (const BackupEntry& b : backups) {
+        Out(QStringLiteral("%1  %2  %3")
+                .arg(b.gyroId, 5)
+                .arg(QString::fromStdString(b.time), QFile::decodeName(b.path.c_str())));
+    }
+    if (backups.empty()) {
+        Print(stderr, QStringLiteral("No backups in %1").arg(QFile::decodeName(folder.c_str())));
+    }
     return kExitSuccess;
 }
 
@@ -272,6 +325,8 @@ int RunTool(QCoreApplication& app, const QStringList& arguments) {
             return RunDiff(options);
         case Command::Defaults:
             return RunDefaults(options);
+        case Command::Backups:
+            return RunBackups(options);
     }
     return kExitUsage;
 }

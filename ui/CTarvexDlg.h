@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "gyro/KR640.h"
@@ -89,8 +90,12 @@ class CTarvexDlg : public QDialog {
     void OnFileOpen();
     void OnFileSave();
     void OnFileSaveAs();
+    // File > Open started in the backups folder (created when missing), newest first.
+    void OnFileRestore();
     void ReadSettingsFile(const QString& path);
     void WriteSettingsFile(const QString& path);
+    // What File > Open does with the chooser's answer.
+    void OpenChosenFile(const std::optional<QString>& chosen);
 
     // ---- Limit-point setting ------------------------------------------------------------
     void OnEnterClicked();
@@ -159,6 +164,11 @@ class CTarvexDlg : public QDialog {
     std::map<int, QAction*> actions_;
     QMenuBar* menuBar_ = nullptr;
     bool closing_ = false;
+    // The record the gyro held at the last successful Read (or verified Write): what the
+    // next Write keeps as a backup first. Empty before the first Read.
+    std::optional<ParameterRecord> gyroHeld_;
+    // Keeps gyroHeld_ as a backup; false when that failed and the user chose not to write.
+    bool BackUpBeforeWrite();
 
     // ---- Window helpers (ui-window) ------------------------------------------------------
     // The captions, menu texts and accessible names in the installed language; run when the

@@ -1,12 +1,17 @@
-// The Read and Write commands, the unwritten-data check and the ways the window closes.
+// The Read and Write commands, the backup before every Write, the unwritten-data check and
+// the ways the window closes.
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPushButton>
+#include <ctime>
 #include <exception>
 #include <optional>
 
+#include "gyro/Backups.h"
 #include "gyro/Commands.h"
+#include "resources/strings/StringTable.h"
 #include "ui/CTarvexDlg.h"
 
 namespace {
@@ -40,6 +45,7 @@ void CTarvexDlg::ReadGyro() {
         ShowMessage(FailureMessage(CommandKind::Read, error), MessageIcon::Stop);
         return;
     }
+    gyroHeld_ = gyro.deviceRecord;
     statusText.clear();
     readFromGyro = true;
     EnableGyroCommands(true);
@@ -52,6 +58,7 @@ void CTarvexDlg::ReadGyro() {
 
 bool CTarvexDlg::WriteGyro() {
     StoreToImage();
+    if (!BackUpBeforeWrite()) return false;
     std::optional<WaitCursor> wait(std::in_place);
     if (enterPressed != 0) StopLimitSetting();
     try {
@@ -61,6 +68,8 @@ bool CTarvexDlg::WriteGyro() {
         ShowMessage(FailureMessage(CommandKind::Write, error), MessageIcon::Stop);
         return false;
     }
+    // The verification read found the working record in the gyro.
+    gyroHeld_ = gyro.deviceRecord;
     statusText.clear();
     RefreshFromImage();
     PlaceSliders();
@@ -68,6 +77,20 @@ bool CTarvexDlg::WriteGyro() {
     wait.reset();
     ShowMessage(105, MessageIcon::Information);
     return true;
+}
+
+bool CTarvexDlg::BackUpBeforeWrite() {
+    // Before the first Read nothing is known of the gyro's settings, so there is nothing to
+    // keep (the window offers Write only after a Read).
+    if (!gyroHeld_) return true;
+    const std::string folder = BackupFolder();
+    const BackupResult backup = SaveBackup(folder, *gyroHeld_, std::time(nullptr));
+    if (backup.outcome != BackupOutcome::Failed) return true;
+    const QString reason = backup.error ? QString::fromLocal8Bit(backup.error.message())
+                                        : strings::text(SaveFailureMessage(backup.file));
+    const QString question = strings::text(135).arg(QFile::decodeName(folder.c_str()), reason);
+    return Messages().Show(this, 135, question, MessageIcon::Question, MessageButtons::YesNo) ==
+           MessageAnswer::Yes;
 }
 
 bool CTarvexDlg::ConfirmUnwrittenData() {

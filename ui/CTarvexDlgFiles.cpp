@@ -1,7 +1,10 @@
-// Settings files: File > Open, Save and Save As. A file is the working record, 85 bytes.
+// Settings files: File > Open, Restore Previous Settings, Save and Save As. A file is the
+// working record, 85 bytes.
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 
+#include "gyro/Backups.h"
 #include "gyro/SettingsFile.h"
 #include "resources/strings/StringTable.h"
 #include "ui/CTarvexDlg.h"
@@ -15,7 +18,18 @@ std::string NativePath(const QString& path) {
 }  // namespace
 
 void CTarvexDlg::OnFileOpen() {
-    const std::optional<QString> chosen = Files().ChooseOpen(this);
+    OpenChosenFile(Files().ChooseOpen(this));
+}
+
+void CTarvexDlg::OnFileRestore() {
+    const std::string folder = BackupFolder();
+    // Created when missing, so the chooser opens there even before the first backup.
+    std::error_code ignored;
+    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+    OpenChosenFile(Files().ChooseOpen(this, QFile::decodeName(folder.c_str())));
+}
+
+void CTarvexDlg::OpenChosenFile(const std::optional<QString>& chosen) {
     if (!chosen) return;
     const QString path = *chosen;
     if (!SettingsFileExists(NativePath(path))) {

@@ -465,6 +465,8 @@ void CTarvexDlg::BuildMenu() {
          &CTarvexDlg::OnFileInitialize);
     file->addSeparator();
     item(file, ids::FileOpen, QT_TR_NOOP("&Open..."), "Ctrl+O", &CTarvexDlg::OnFileOpen);
+    item(file, ids::FileRestore, QT_TR_NOOP("&Restore Previous Settings…"), nullptr,
+         &CTarvexDlg::OnFileRestore);
     file->addSeparator();
     item(file, ids::FileSave, QT_TR_NOOP("&Save"), "Ctrl+S", &CTarvexDlg::OnFileSave);
     item(file, ids::FileSaveAs, QT_TR_NOOP("Save &As..."), nullptr, &CTarvexDlg::OnFileSaveAs);

@@ -79,5 +79,6 @@ enum Command : int {
     AppExit = 57665,
     ConnectRead = 32771,
     ConnectWrite = 32772,
+    FileRestore = 32781,  // Restore Previous Settings: File > Open in the backups folder
 };
 }  // namespace ids

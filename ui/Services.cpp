@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTreeView>
 
 namespace {
 
@@ -47,14 +48,26 @@ class MessageBoxService final : public MessageService {
 };
 
 class FileDialogChooser final : public FileChooser {
+    static constexpr int kDateModifiedColumn = 3;  // of the chooser's detail view
+
   public:
-    std::optional<QString> ChooseOpen(QWidget* parent) override {
+    std::optional<QString> ChooseOpen(QWidget* parent, const QString& folder) override {
         QFileDialog dialog(parent);
+        if (!folder.isEmpty()) {
+            // Qt's own chooser, so the list can be put in order: the newest file first.
+            dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog.setDirectory(folder);
+            dialog.setViewMode(QFileDialog::Detail);
+        }
         Prepare(dialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         // Like the platform's Open chooser without options: a name that does not exist is
         // accepted, and the command then reports that it cannot read it.
         dialog.setFileMode(QFileDialog::AnyFile);
+        if (!folder.isEmpty()) {
+            if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+                view->sortByColumn(kDateModifiedColumn, Qt::DescendingOrder);
+        }
         return Run(dialog);
     }
 

@@ -27,8 +27,9 @@ class FileChooser {
     virtual ~FileChooser() = default;
     // The full path chosen, or nothing when the user cancelled. Both offer "Gyro Files
     // (*.tcf)", start with "*.tcf" and append "tcf" to a name without extension; Save As
-    // does not ask about overwriting.
-    virtual std::optional<QString> ChooseOpen(QWidget* parent) = 0;
+    // does not ask about overwriting. Given a folder, Open starts there and lists its
+    // newest files first (the backups); otherwise where the chooser was last.
+    virtual std::optional<QString> ChooseOpen(QWidget* parent, const QString& folder = {}) = 0;
     virtual std::optional<QString> ChooseSaveAs(QWidget* parent) = 0;
 };
 

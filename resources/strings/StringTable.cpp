@@ -23,7 +23,7 @@ struct Entry {
 };
 
 // The English texts are also the translation keys of the context "StringTable".
-constexpr std::array<Entry, 34> kTable = {{
+constexpr std::array<Entry, 36> kTable = {{
     {101, QT_TRANSLATE_NOOP("StringTable", "About Tarvex(&A)...")},
     {102, QT_TRANSLATE_NOOP("StringTable", "This data is not compatible with KR640.")},
     {103, QT_TRANSLATE_NOOP("StringTable", "Read error")},
@@ -63,6 +63,13 @@ constexpr std::array<Entry, 34> kTable = {{
                             "The data have not been written to the gyro yet. Do you want to "
                             "write data to the gyro?")},
     {134, QT_TRANSLATE_NOOP("StringTable", "The values will not be stored.")},
+    // The backup before a Write: %1 is the backups folder, %2 the reason it failed.
+    {135, QT_TRANSLATE_NOOP("StringTable",
+                            "The gyro's current settings could not be backed up to %1 (%2). "
+                            "Write anyway?")},
+    {136, QT_TRANSLATE_NOOP("StringTable",
+                            "The gyro's current settings could not be backed up to %1 (%2). "
+                            "Nothing was written; --no-backup writes without a backup.")},
 }};
 
 // The translators installed by the last chooseLanguage; owned by the application.

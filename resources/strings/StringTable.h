@@ -1,4 +1,4 @@
-// The program's string table, ids 101 to 134, in the language chosen at start-up.
+// The program's string table, ids 101 to 136, in the language chosen at start-up.
 #pragma once
 
 #include <QString>

@@ -139,5 +139,13 @@
         <source>The values will not be stored.</source>
         <translation>Die Daten werden nicht gespeichert!</translation>
     </message>
+    <message>
+        <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Write anyway?</source>
+        <translation>Die aktuellen Einstellungen des Kreisels konnten nicht in %1 gesichert werden (%2). Trotzdem schreiben?</translation>
+    </message>
+    <message>
+        <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Nothing was written; --no-backup writes without a backup.</source>
+        <translation>Die aktuellen Einstellungen des Kreisels konnten nicht in %1 gesichert werden (%2). Es wurde nichts geschrieben; --no-backup schreibt ohne Sicherung.</translation>
+    </message>
 </context>
 </TS>

@@ -139,5 +139,13 @@
         <source>The values will not be stored.</source>
         <translation>データの変更を破棄します。</translation>
     </message>
+    <message>
+        <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Write anyway?</source>
+        <translation>ジャイロの現在の設定を %1 にバックアップできませんでした (%2)。書き込みを続けますか?</translation>
+    </message>
+    <message>
+        <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Nothing was written; --no-backup writes without a backup.</source>
+        <translation>ジャイロの現在の設定を %1 にバックアップできませんでした (%2)。書き込みは行われていません。--no-backup を指定するとバックアップなしで書き込みます。</translation>
+    </message>
 </context>
 </TS>

@@ -187,6 +187,11 @@
         <translation>Öffnen(&amp;O)</translation>
     </message>
     <message>
+        <source>&amp;Restore Previous Settings…</source>
+        <comment>menu</comment>
+        <translation>Vorherige Einstellungen wiederherstellen(&amp;R)</translation>
+    </message>
+    <message>
         <source>&amp;Save</source>
         <comment>menu</comment>
         <translation>Speichern(&amp;S)</translation>

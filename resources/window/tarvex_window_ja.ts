@@ -187,6 +187,11 @@
         <translation>開く(&amp;O)...</translation>
     </message>
     <message>
+        <source>&amp;Restore Previous Settings…</source>
+        <comment>menu</comment>
+        <translation>以前の設定を復元(&amp;R)...</translation>
+    </message>
+    <message>
         <source>&amp;Save</source>
         <comment>menu</comment>
         <translation>保存(&amp;S)</translation>

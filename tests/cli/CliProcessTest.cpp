@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -33,6 +35,8 @@ class CliProcessTest : public ::testing::Test {
         env_.insert("TARVEX_VGYRO_STATE", Path("vgyro.state"));
         env_.remove("TARVEX_VGYRO_FAULTS");
         env_.remove("TARVEX_D2XX");
+        // Every write keeps a backup under the state folder: a scratch one.
+        env_.insert("XDG_STATE_HOME", Path("state"));
         // English unless a test asks otherwise.
         env_.insert("LC_ALL", "C");
         env_.insert("LANG", "C");
@@ -143,6 +147,80 @@ TEST_F(CliProcessTest, WriteStoresTheFileInTheGyro) {
     const Result diff = Run({"diff", Path("wanted.tcf"), Path("after.tcf")});
     EXPECT_EQ(diff.status, 0) << diff.out.toStdString();
     EXPECT_EQ(Run({"diff", Path("before.tcf"), Path("after.tcf")}).status, 1);
+}
+
+// The backups as tarvex-cli lists them, newest first.
+QJsonArray ListedBackups(const Result& listed) {
+    EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+    return QJsonDocument::fromJson(listed.out.toUtf8()).array();
+}
+
+TEST_F(CliProcessTest, WriteKeepsTheGyrosPreviousSettings) {
+    ASSERT_EQ(RunGyro({"read", "-o", Path("before.tcf")}).status, 0);
+    ParameterRecord wanted = ToRecord(ReadFile(Path("before.tcf")));
+    wanted.setDGain(static_cast<std::uint8_t>(wanted.dGain() == 100 ? 101 : 100));
+    WriteFile(Path("wanted.tcf"), ToBytes(wanted));
+    const QString folder = Path("state/tarvex/backups");
+
+    // Writing the same file again keeps what the first write replaced; writing the old
+    // settings back finds what they replace already kept.
+    struct Step {
+        const char* file;
+        const char* newestBackup;
+        int backups;
+    };
+    const Step steps[] = {{"wanted.tcf", "before.tcf", 1},
+                          {"wanted.tcf", "wanted.tcf", 2},
+                          {"before.tcf", "wanted.tcf", 2}};
+    for (const Step& step : steps) {
+        const Result write = RunGyro({"write", Path(step.file)});
+        ASSERT_EQ(write.status, 0) << write.err.toStdString();
+        const QJsonArray listed = ListedBackups(Run({"backups", "--json"}));
+        ASSERT_EQ(listed.size(), step.backups) << step.file;
+        const QJsonObject newest = listed.first().toObject();
+        const QString path = newest["path"].toString();
+        EXPECT_EQ(QFileInfo(path).absolutePath(), folder);
+        EXPECT_EQ(ReadFile(path), ReadFile(Path(step.newestBackup))) << step.file;
+        EXPECT_EQ(newest["gyroId"].toInt(), wanted.gyroId());
+        // Named by ID and the listed time: 2026-12-07T14:30:15 is 1234-20261207-143015.
+        const QString stamp = newest["time"].toString().remove('-').remove(':').replace('T', '-');
+        EXPECT_TRUE(QFileInfo(path).fileName().startsWith(
+            QStringLiteral("%1-%2").arg(wanted.gyroId()).arg(stamp)))
+            << path.toStdString();
+        EXPECT_EQ(write.out, "The gyro's previous settings are kept in " + path + "\n");
+    }
+    const Result text = Run({"backups"});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out.count('\n'), 2);
+    EXPECT_TRUE(text.out.startsWith(QStringLiteral("%1  ").arg(wanted.gyroId(), 5)))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(folder + "/")) << text.out.toStdString();
+}
+
+TEST_F(CliProcessTest, UnsavableBackupStopsTheWrite) {
+    ASSERT_EQ(RunGyro({"read", "-o", Path("before.tcf")}).status, 0);
+    WriteFile(Path("defaults.tcf"), ToBytes(Defaults()));
+    // No folder can be made inside a file, not even by root.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("blocked"));
+    WriteFile(Path("blocked/tarvex"), "a file");
+    env_.insert("XDG_STATE_HOME", Path("blocked"));
+
+    const Result refused = RunGyro({"write", Path("defaults.tcf")});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_TRUE(refused.err.startsWith("The gyro's current settings could not be backed up to " +
+                                       Path("blocked/tarvex/backups") + " ("))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.endsWith("Nothing was written; --no-backup writes without a backup.\n"))
+        << refused.err.toStdString();
+    ASSERT_EQ(RunGyro({"read", "-o", Path("after.tcf")}).status, 0);
+    EXPECT_EQ(ReadFile(Path("after.tcf")), ReadFile(Path("before.tcf")));
+
+    const Result written = RunGyro({"write", "--no-backup", Path("defaults.tcf")});
+    EXPECT_EQ(written.status, 0) << written.err.toStdString();
+    EXPECT_TRUE(written.out.isEmpty()) << written.out.toStdString();
+    ASSERT_EQ(RunGyro({"read", "-o", Path("after.tcf")}).status, 0);
+    EXPECT_EQ(Run({"diff", Path("defaults.tcf"), Path("after.tcf")}).status, 0);
+    EXPECT_TRUE(ListedBackups(Run({"backups", "--json"})).isEmpty());
 }
 
 struct FaultCase {

@@ -34,6 +34,9 @@ TEST(OptionsTest, UsageErrors) {
         {"--language", "fr", "read"},
         {"--driver", "x.so", "--simulate", "read"},
         {"--driver", "", "read"},
+        {"read", "--no-backup"},
+        {"write", "f", "--no-backup", "--no-backup"},
+        {"backups", "f"},
     };
     for (const QStringList& args : cases) {
         const cli::ParsedCommandLine parsed = Parse(args);
@@ -76,6 +79,16 @@ TEST(OptionsTest, CommandsAndTheirArguments) {
     EXPECT_EQ(p.options.command, cli::Command::Diff);
     EXPECT_EQ(p.options.files, QStringList({"-a.tcf", "b.tcf"}));
     EXPECT_EQ(p.options.driver, "/lib/d2xx.so");
+
+    p = Parse({"write", "--no-backup", "f.tcf"});
+    ASSERT_EQ(p.outcome, Outcome::Run);
+    EXPECT_TRUE(p.options.noBackup);
+    EXPECT_FALSE(Parse({"write", "f.tcf"}).options.noBackup);
+
+    p = Parse({"backups", "--json"});
+    ASSERT_EQ(p.outcome, Outcome::Run);
+    EXPECT_EQ(p.options.command, cli::Command::Backups);
+    EXPECT_TRUE(p.options.json);
 
     p = Parse({"defaults", "x.tcf"});
     ASSERT_EQ(p.outcome, Outcome::Run);

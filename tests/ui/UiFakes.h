@@ -57,9 +57,11 @@ class FakeFileChooser : public FileChooser {
     std::deque<std::optional<QString>> saveAsChoices;
     int openCalls = 0;
     int saveAsCalls = 0;
+    QString openFolder;  // the folder the last Open started in; empty: the chooser's own
 
-    std::optional<QString> ChooseOpen(QWidget*) override {
+    std::optional<QString> ChooseOpen(QWidget*, const QString& folder) override {
         ++openCalls;
+        openFolder = folder;
         return Take(openChoices);
     }
     std::optional<QString> ChooseSaveAs(QWidget*) override {
