@@ -162,17 +162,16 @@ TEST_F(CliProcessTest, WriteKeepsTheGyrosPreviousSettings) {
     WriteFile(Path("wanted.tcf"), ToBytes(wanted));
     const QString folder = Path("state/tarvex/backups");
 
-    // Writing the same file again keeps what the first write replaced; writing the old
-    // settings back finds what they replace already kept.
+    // Writing the same file again keeps what the first write left in the gyro (its image
+    // checksum is the gyro's own); writing the old settings back finds what they replace
+    // already kept.
     struct Step {
         const char* file;
-        const char* newestBackup;
         int backups;
     };
-    const Step steps[] = {{"wanted.tcf", "before.tcf", 1},
-                          {"wanted.tcf", "wanted.tcf", 2},
-                          {"before.tcf", "wanted.tcf", 2}};
+    const Step steps[] = {{"wanted.tcf", 1}, {"wanted.tcf", 2}, {"before.tcf", 2}};
     for (const Step& step : steps) {
+        ASSERT_EQ(RunGyro({"read", "-o", Path("held.tcf")}).status, 0);
         const Result write = RunGyro({"write", Path(step.file)});
         ASSERT_EQ(write.status, 0) << write.err.toStdString();
         const QJsonArray listed = ListedBackups(Run({"backups", "--json"}));
@@ -180,7 +179,7 @@ TEST_F(CliProcessTest, WriteKeepsTheGyrosPreviousSettings) {
         const QJsonObject newest = listed.first().toObject();
         const QString path = newest["path"].toString();
         EXPECT_EQ(QFileInfo(path).absolutePath(), folder);
-        EXPECT_EQ(ReadFile(path), ReadFile(Path(step.newestBackup))) << step.file;
+        EXPECT_EQ(ReadFile(path), ReadFile(Path("held.tcf"))) << step.file;
         EXPECT_EQ(newest["gyroId"].toInt(), wanted.gyroId());
         // Named by ID and the listed time: 2026-12-07T14:30:15 is 1234-20261207-143015.
         const QString stamp = newest["time"].toString().remove('-').remove(':').replace('T', '-');

@@ -2,6 +2,7 @@
 // icon, buttons, answers) and the file choosers (filter, initial name, default extension,
 // no overwrite question of their own).
 #include <QApplication>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -10,8 +11,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 #include <functional>
+#include <utility>
 
 #include "ui/Services.h"
 
@@ -152,6 +155,41 @@ class ServicesTest : public QObject {
             [&](QFileDialog* d) { Choose(d, dir.path(), QStringLiteral("missing")); });
         QCOMPARE(QtFileChooser().ChooseOpen(nullptr),
                  std::optional<QString>(dir.filePath(QStringLiteral("missing.tcf"))));
+    }
+
+    // Given a folder (the backups), Open starts there in Qt's own chooser, newest first.
+    void openChooserInAFolder() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const auto& [name, age] :
+             {std::pair{"z-newer.tcf", 60}, std::pair{"a-older.tcf", 3600}}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+        }
+        QString shownDir;
+        QStringList rows;
+        bool ownChooser = false;
+        WhenOpen<QFileDialog>([&](QFileDialog* d) {
+            shownDir = d->directory().absolutePath();
+            ownChooser = d->testOption(QFileDialog::DontUseNativeDialog);
+            auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+            QVERIFY(view != nullptr);
+            // The folder is read in the background.
+            QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+            for (int row = 0; row < 2; ++row)
+                rows << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            // The user picks the second one in the list.
+            view->setCurrentIndex(view->model()->index(1, 0, view->rootIndex()));
+            static_cast<QDialog*>(d)->accept();
+            if (d->isVisible()) d->reject();
+        });
+        QCOMPARE(QtFileChooser().ChooseOpen(nullptr, dir.path()),
+                 std::optional<QString>(dir.filePath(QStringLiteral("a-older.tcf"))));
+        QCOMPARE(shownDir, dir.path());
+        QVERIFY(ownChooser);
+        QCOMPARE(rows, (QStringList{"z-newer.tcf", "a-older.tcf"}));
     }
 
     // Save As takes an existing file's name without asking: the command asks itself.

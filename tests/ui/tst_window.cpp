@@ -535,6 +535,8 @@ class WindowTest : public QObject {
                                     << "";
         QTest::newRow("open") << 57601 << "&Open..."
                               << "Ctrl+O";
+        QTest::newRow("restore") << 32781 << "&Restore Previous Settings…"
+                                 << "";
         QTest::newRow("save") << 57603 << "&Save"
                               << "Ctrl+S";
         QTest::newRow("save as") << 57604 << "Save &As..."
@@ -724,6 +726,8 @@ class WindowTest : public QObject {
         QCoreApplication::processEvents();
         QCOMPARE(w.button(1060)->text(), QStringLiteral("&Schreiben"));
         QCOMPARE(w->Action(ids::FileOpen)->text(), QStringLiteral("Öffnen(&O)"));
+        QCOMPARE(w->Action(ids::FileRestore)->text(),
+                 QStringLiteral("Vorherige Einstellungen wiederherstellen(&R)"));
         QCOMPARE(w->Control(1060)->accessibleName(), QStringLiteral("Schreiben"));
     }
 
