@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <tuple>
 
+#include "StateFolder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -92,22 +94,8 @@ BackupResult Failure(FileResult file, std::error_code error) {
 }  // namespace
 
 std::string BackupFolder() {
-    fs::path base;
-#ifdef _WIN32
-    const char* local = std::getenv("LOCALAPPDATA");
-    if (local == nullptr || *local == '\0') return {};
-    base = local;
-#else
-    // A relative XDG_STATE_HOME is invalid and ignored.
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = fs::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-#endif
-    return (base / "tarvex" / "backups").string();
+    const fs::path state = TarvexStateFolder();
+    return state.empty() ? std::string() : (state / "backups").string();
 }
 
 std::vector<BackupEntry> ListBackups(const std::string& folder) {

@@ -16,9 +16,9 @@
 // How many backups of one gyro ID are kept; older ones are removed after a save.
 inline constexpr std::size_t kBackupsKept = 50;
 
-// $XDG_STATE_HOME/tarvex/backups (an absolute XDG_STATE_HOME only), else
-// ~/.local/state/tarvex/backups; on Windows %LOCALAPPDATA%\tarvex\backups. Empty when
-// there is no such base folder.
+// "backups" in the state folder (gyro/StateFolder.h): $XDG_STATE_HOME/tarvex/backups, by
+// default ~/.local/state/tarvex/backups; on Windows %LOCALAPPDATA%\tarvex\backups. Empty
+// when there is no such base folder.
 std::string BackupFolder();
 
 struct BackupEntry {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "gyro/StateFolder.h"
 #include "sim/GyroModel.h"
 
 namespace vgyro {
@@ -17,15 +18,9 @@ std::string StatePath() {
     if (const char* state = std::getenv("TARVEX_VGYRO_STATE"); state && *state) {
         return std::string(state) == "none" ? std::string() : std::string(state);
     }
-    fs::path base;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = fs::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-    return (base / "tarvex" / "vgyro.state").string();
+    // The same folder as the backups the program keeps before every Write.
+    const fs::path folder = TarvexStateFolder();
+    return folder.empty() ? std::string() : (folder / "vgyro.state").string();
 }
 
 std::optional<ParameterRecord> LoadState(const std::string& path) {
