@@ -80,7 +80,8 @@ class CTarvexDlg : public QDialog {
     void ReadGyro();
     bool WriteGyro();  // true when the write was verified
     // The unwritten-data check; false only when the user chose to write and the write
-    // failed, so the window must stay open with the edits.
+    // failed (or was called off because its backup failed), so the window must stay open
+    // with the edits.
     bool ConfirmUnwrittenData();
     void OnOK();
     void OnCancel();
