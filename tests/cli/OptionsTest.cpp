@@ -80,16 +80,6 @@ TEST(OptionsTest, CommandsAndTheirArguments) {
     EXPECT_EQ(p.options.files, QStringList({"-a.tcf", "b.tcf"}));
     EXPECT_EQ(p.options.driver, "/lib/d2xx.so");
 
-    p = Parse({"write", "--no-backup", "f.tcf"});
-    ASSERT_EQ(p.outcome, Outcome::Run);
-    EXPECT_TRUE(p.options.noBackup);
-    EXPECT_FALSE(Parse({"write", "f.tcf"}).options.noBackup);
-
-    p = Parse({"backups", "--json"});
-    ASSERT_EQ(p.outcome, Outcome::Run);
-    EXPECT_EQ(p.options.command, cli::Command::Backups);
-    EXPECT_TRUE(p.options.json);
-
     p = Parse({"defaults", "x.tcf"});
     ASSERT_EQ(p.outcome, Outcome::Run);
     EXPECT_EQ(p.options.command, cli::Command::Defaults);

@@ -62,48 +62,6 @@ class BackupsTest : public ::testing::Test {
     std::string folder;
 };
 
-// A scoped environment variable; nullptr unsets it.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvVar() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-TEST(BackupFolderTest, FollowsTheStateFolder) {
-    struct Case {
-        const char* xdg;
-        const char* home;
-        const char* folder;
-    };
-    const Case cases[] = {
-        {"/xdg/state", "/home/pilot", "/xdg/state/tarvex/backups"},
-        {nullptr, "/home/pilot", "/home/pilot/.local/state/tarvex/backups"},
-        {"", "/home/pilot", "/home/pilot/.local/state/tarvex/backups"},
-        {"relative/state", "/home/pilot", "/home/pilot/.local/state/tarvex/backups"},
-        {nullptr, nullptr, ""},
-    };
-    for (const Case& c : cases) {
-        EnvVar xdg("XDG_STATE_HOME", c.xdg);
-        EnvVar home("HOME", c.home);
-        EXPECT_EQ(BackupFolder(), c.folder) << (c.xdg ? c.xdg : "(unset)");
-    }
-}
-
 TEST_F(BackupsTest, SavesEachChangedRecordOnceAndListsNewestFirst) {
     const std::time_t t = Local(2026, 12, 7, 14, 30, 15);
     struct Step {
@@ -165,19 +123,6 @@ TEST_F(BackupsTest, KeepsTheFiftyNewestOfEachId) {
     EXPECT_EQ(names[49], "1234-20261207-090001.tcf");
     EXPECT_EQ(names.back(), "7-20261207-080000.tcf");
     EXPECT_FALSE(fs::exists(fs::path(folder) / "1234-20261207-090000.tcf"));
-}
-
-TEST_F(BackupsTest, AFolderThatCannotBeMadeFails) {
-    // Root may write into any folder, but no one can make a folder inside a file.
-    fs::create_directories(root / "state");
-    std::ofstream(root / "state" / "tarvex") << "a file";
-    for (const std::string& where : {folder, std::string()}) {
-        const BackupResult result = SaveBackup(where, SampleRecord(), std::time(nullptr));
-        EXPECT_EQ(result.outcome, BackupOutcome::Failed) << where;
-        EXPECT_EQ(result.file, FileResult::OpenFailed) << where;
-        EXPECT_TRUE(result.error) << where;
-        EXPECT_TRUE(result.path.empty()) << where;
-    }
 }
 
 }  // namespace
