@@ -25,6 +25,7 @@ constexpr CommandInfo kCommands[] = {
     {"show", Command::Show, 1, "FILE [--json]"},
     {"diff", Command::Diff, 2, "A B"},
     {"defaults", Command::Defaults, 1, "FILE"},
+    {"list", Command::List, 0, "[--json]"},
 };
 
 ParsedCommandLine Usage(const QString& error) {
@@ -59,10 +60,13 @@ QString HelpText() {
         "                              files; status 0 when none differ, 1 otherwise\n"
         "  defaults FILE               write a settings file with the factory defaults\n"
         "                              (ID 0)\n"
+        "  list [--json]               print the attached adapters in index order: index,\n"
+        "                              serial number and description\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE           read: save the gyro's settings to FILE\n"
-        "  --json                      read, show: print JSON keyed by field name\n"
+        "  --json                      read, show: print JSON keyed by field name; list:\n"
+        "                              an array of {index, serial, description}\n"
         "  --position P                servo: 352..1696; 1024 is neutral, 352 and 1696 are\n"
         "                              150 % to either side\n"
         "  --seconds S                 servo: how long to hold the position (may be a\n"
@@ -70,6 +74,8 @@ QString HelpText() {
         "  --driver PATH               load this D2XX driver library instead of the\n"
         "                              vendor's libftd2xx.so or the libftdi1 layer\n"
         "                              installed with the program\n"
+        "  --adapter SERIAL            open the adapter with this serial number (see\n"
+        "                              'list') instead of the first one\n"
         "  --simulate                  talk to the virtual gyro installed with the program\n"
         "                              instead of an adapter; it keeps its settings in\n"
         "                              ~/.local/state/tarvex/vgyro.state (under\n"
@@ -96,11 +102,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("S"));
     const QCommandLineOption driver(QStringLiteral("driver"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption simulate(QStringLiteral("simulate"));
+    const QCommandLineOption adapter(QStringLiteral("adapter"), QString(),
+                                     QStringLiteral("SERIAL"));
     const QCommandLineOption language(QStringLiteral("language"), QString(),
                                       QStringLiteral("LANG"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({output, json, position, seconds, driver, simulate, language, help, version});
+    parser.addOptions(
+        {output, json, position, seconds, driver, simulate, adapter, language, help, version});
 
     QStringList args = arguments;
     if (args.isEmpty()) args << QStringLiteral("tarvex-cli");
@@ -119,7 +128,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     // Each option may be given once.
     const QStringList given = parser.optionNames();
     for (const QCommandLineOption* option :
-         {&output, &json, &position, &seconds, &driver, &simulate, &language}) {
+         {&output, &json, &position, &seconds, &driver, &simulate, &adapter, &language}) {
         qsizetype count = 0;
         for (const QString& n : option->names()) count += given.count(n);
         if (count > 1) {
@@ -152,7 +161,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     };
     const Belongs belongs[] = {
         {output, {Command::Read}},
-        {json, {Command::Read, Command::Show}},
+        {json, {Command::Read, Command::Show, Command::List}},
         {position, {Command::Servo}},
         {seconds, {Command::Servo}},
     };
@@ -198,6 +207,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(driver) && o.simulate) {
         return Usage(QStringLiteral("--driver and --simulate exclude each other"));
+    }
+    o.adapter = parser.value(adapter);
+    if (parser.isSet(adapter) && (o.adapter.isEmpty() || o.adapter.toUtf8().size() > 63)) {
+        return Usage(QStringLiteral("--adapter needs a serial number of 1 to 63 bytes"));
     }
     if (parser.isSet(language)) {
         o.language = parser.value(language);
