@@ -289,15 +289,14 @@ class Chip:
             return
         t = now()
         self.received += len(data)
-        # The line carries the bytes back as their echo. A write may run ahead of the line by
-        # the chip's transmit buffer at most (the chip refuses packets beyond it).
-        # (The emulated chip took them at once; a real one would have held the write back
-        # until all but its buffer's worth was on the line.)
+        # The line carries the bytes back as their echo. The emulated chip took them at once;
+        # a real one holds the write back until all but its transmit buffer's worth is on the
+        # line, so the echo ends at most a buffer's line time from now.
         echo_end = min(self._line_time(len(data), t), t + CHIP_TX_BUFFER * BYTE_MS / 1000)
         self.line_free = echo_end
         self.deliveries.append((echo_end, bytes(data), False))
         lib = self.rig.gyro_lib
-        for i, b in enumerate(data):
+        for b in data:
             event = lib.host_gyro_byte(self.gyro, b)
             if not event:
                 continue
@@ -365,6 +364,10 @@ class Rig:
         self.chips = []
         self.sanitizer_reports = []
         self.log = open(os.path.join(self.work, "console.log"), "w")
+
+    def reset_chips(self):
+        for chip in self.chips:
+            chip.reset_step()
 
     def add_chip(self, serial, record):
         chip = Chip(self, len(self.chips), serial, record)
@@ -656,8 +659,7 @@ def steps(rig, checks, args):
     both = rig.chips
 
     def reset():
-        for chip in both:
-            chip.reset_step()
+        rig.reset_chips()
 
     def traffic(chip):
         return chip.received
@@ -767,13 +769,13 @@ def steps(rig, checks, args):
 
     # -- servo for a few seconds
     reset()
-    rc, out, err, secs = rig.run("servo", f"{CLI} servo --position 1500 --seconds 3")
+    rc, out, err, secs = rig.run("servo", f"{CLI} servo --position 1500 --seconds 5")
     times = [f[0] for f in first.frames if f[1] == BUS_FRAME]
     gaps = sorted((t1 - t0) * 1000 for t0, t1 in zip(times, times[1:]))
     median = statistics.median(gaps) if gaps else 0
     p99 = gaps[min(len(gaps) - 1, int(len(gaps) * 0.99))] if gaps else 0
-    checks.expect(rc == 0 and 50 <= len(times) <= 70 and first.rudder_value() == 1500,
-                  f"servo 3 s: {len(times)} bus frames, rudder channel "
+    checks.expect(rc == 0 and 90 <= len(times) <= 110 and first.rudder_value() == 1500,
+                  f"servo 5 s: {len(times)} bus frames, rudder channel "
                   f"{first.rudder_value()} (rc {rc}, {err.strip()!r})")
     checks.expect(45 <= median <= 55, f"servo: median frame spacing {median:.1f} ms")
     checks.figure(f"bus-frame spacing on the host: median {median:.1f} ms, p99 {p99:.1f} ms, "
@@ -803,10 +805,7 @@ def steps(rig, checks, args):
 
 
 def unplug(rig, checks, chip):
-    def reset():
-        for c in rig.chips:
-            c.reset_step()
-
+    reset = rig.reset_chips
     for when in ("servo", "read"):
         reset()
         pulled = {}
