@@ -68,6 +68,12 @@ def now():
     return time.monotonic()
 
 
+def die_with_parent():
+    """In QEMU's process before it starts: it ends with the test (a ctest time-out)."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
 # ---- The initramfs ---------------------------------------------------------------------
 
 
@@ -256,6 +262,7 @@ class Chip:
         self.line_free = 0.0
         self.deliveries = []  # (when, bytes, ends the answer) still on the line
         self.received = 0  # bytes that came from the chip
+        self.first_byte_at = None  # when the first of them came
         self.frames = []  # (time, event, line settings at that moment)
         self.on_event = None  # called with each event, for steps that act on one
 
@@ -288,6 +295,8 @@ class Chip:
         if not data:
             return
         t = now()
+        if self.first_byte_at is None:
+            self.first_byte_at = t
         self.received += len(data)
         # The line carries the bytes back as their echo. The emulated chip took them at once;
         # a real one holds the write back until all but its transmit buffer's worth is on the
@@ -397,7 +406,7 @@ class Rig:
     def start(self, kernel, initramfs, accel):
         self.qemu = subprocess.Popen(self.qemu_command(kernel, initramfs, accel),
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
+                                     stderr=subprocess.PIPE, preexec_fn=die_with_parent)
         for stream, handler in ((self.qemu.stdout, self.on_console),
                                 (self.qemu.stderr, self.on_trace)):
             os.set_blocking(stream.fileno(), False)
@@ -417,15 +426,24 @@ class Rig:
         except Exception:
             return ""
 
-    def stop(self):
+    def end_qemu(self):
+        """Ends QEMU and drops its connections; the chips' listeners stay."""
         if self.qemu and self.qemu.poll() is None:
             self.qemu.kill()
             self.qemu.wait()
         for key in list(self.selector.get_map().values()):
             self.selector.unregister(key.fileobj)
+        if self.qmp:
+            self.qmp.close()
+            self.qmp = None
         for chip in self.chips:
             if chip.conn:
                 chip.conn.close()
+                chip.conn = None
+
+    def stop(self):
+        self.end_qemu()
+        for chip in self.chips:
             chip.listener.close()
             try:
                 os.unlink(chip.socket_path)
@@ -563,8 +581,8 @@ class Rig:
             accels.insert(0, "kvm")
         for accel in accels:
             t0 = now()
-            self.start(kernel, initramfs, accel)
             try:
+                self.start(kernel, initramfs, accel)
                 # Debian's kernel can hang early under KVM on this machine kind: a short
                 # watchdog, then the emulator.
                 self.wait_console(lambda l: l.startswith("@@BOOTED"),
@@ -577,20 +595,15 @@ class Rig:
                     raise Failure(f"the guest sees {line.split()[1]} of {len(self.chips)} "
                                   "chips as USB serial devices")
                 return
-            except Failure:
+            except (Failure, OSError) as e:
                 if accel == accels[-1]:
-                    raise
+                    raise Failure(f"the guest did not start: {e}") from e
+                print(f"note: no guest with {accel} ({str(e).splitlines()[0]}); trying "
+                      f"{accels[-1]}", flush=True)
                 self.restart_clean()
 
     def restart_clean(self):
-        self.qemu.kill()
-        self.qemu.wait()
-        for key in list(self.selector.get_map().values()):
-            self.selector.unregister(key.fileobj)
-        for chip in self.chips:
-            if chip.conn:
-                chip.conn.close()
-                chip.conn = None
+        self.end_qemu()
         self.console_lines.clear()
         self._seen = 0
 
@@ -600,6 +613,7 @@ class Rig:
         self.qemu.stdin.flush()
         end_i = self.wait_console(lambda l: l.startswith(f"@@END {name} "), timeout,
                                   f"step {name}")
+        self.step_ended_at = now()
         lines = self.console_lines
         begin_i = max(i for i in range(end_i) if lines[i] == f"@@BEGIN {name}")
         out_i = lines.index(f"@@OUT {name}", begin_i)
@@ -734,8 +748,12 @@ def steps(rig, checks, args):
     for chip in both:
         chip.silent = True
     rc, out, err, secs = rig.run("silent", f"{CLI} read")
+    # From the first byte on the line (the program has started) to its end.
+    started = min((c.first_byte_at for c in both if c.first_byte_at), default=None)
+    secs = rig.step_ended_at - started if started else float("inf")
     checks.expect(rc == 1 and "Read error" in err and secs < 4,
-                  f"silent gyro: exit 1 with the read error in {secs:.2f} s ({err.strip()!r})")
+                  f"silent gyro: exit 1 with the read error {secs:.2f} s after its first byte "
+                  f"({err.strip()!r})")
 
     # -- a reply 700 ms late is still read
     reset()
