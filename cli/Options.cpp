@@ -26,6 +26,7 @@ constexpr CommandInfo kCommands[] = {
     {"diff", Command::Diff, 2, "A B"},
     {"defaults", Command::Defaults, 1, "FILE"},
     {"backups", Command::Backups, 0, "[--json]"},
+    {"list", Command::List, 0, "[--json]"},
 };
 
 ParsedCommandLine Usage(const QString& error) {
@@ -66,11 +67,14 @@ QString HelpText() {
         "                              of each ID are kept in ~/.local/state/tarvex/backups\n"
         "                              (under $XDG_STATE_HOME when set). Restore one with\n"
         "                              'write FILE'\n"
+        "  list [--json]               print the attached adapters in index order: index,\n"
+        "                              serial number and description\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE           read: save the gyro's settings to FILE\n"
         "  --json                      read, show: print JSON keyed by field name;\n"
-        "                              backups: print a JSON array\n"
+        "                              backups: print a JSON array; list: an array of\n"
+        "                              {index, serial, description}\n"
         "  --no-backup                 write: do not keep the gyro's settings first (a\n"
         "                              write whose backup cannot be saved stops otherwise)\n"
         "  --position P                servo: 352..1696; 1024 is neutral, 352 and 1696 are\n"
@@ -80,6 +84,8 @@ QString HelpText() {
         "  --driver PATH               load this D2XX driver library instead of the\n"
         "                              vendor's libftd2xx.so or the libftdi1 layer\n"
         "                              installed with the program\n"
+        "  --adapter SERIAL            open the adapter with this serial number (see\n"
+        "                              'list') instead of the first one\n"
         "  --simulate                  talk to the virtual gyro installed with the program\n"
         "                              instead of an adapter; it keeps its settings in\n"
         "                              ~/.local/state/tarvex/vgyro.state (under\n"
@@ -107,11 +113,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("S"));
     const QCommandLineOption driver(QStringLiteral("driver"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption simulate(QStringLiteral("simulate"));
+    const QCommandLineOption adapter(QStringLiteral("adapter"), QString(),
+                                     QStringLiteral("SERIAL"));
     const QCommandLineOption language(QStringLiteral("language"), QString(),
                                       QStringLiteral("LANG"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({output, json, position, seconds, driver, simulate, language, help, version});
+    parser.addOptions(
+        {output, json, position, seconds, driver, simulate, adapter, language, help, version});
     parser.addOption(noBackup);
 
     QStringList args = arguments;
@@ -130,8 +139,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
     // Each option may be given once.
     const QStringList given = parser.optionNames();
-    for (const QCommandLineOption* option :
-         {&output, &json, &position, &seconds, &driver, &simulate, &language, &noBackup}) {
+    for (const QCommandLineOption* option : {&output, &json, &position, &seconds, &driver,
+                                             &simulate, &adapter, &language, &noBackup}) {
         qsizetype count = 0;
         for (const QString& n : option->names()) count += given.count(n);
         if (count > 1) {
@@ -163,8 +172,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         std::initializer_list<Command> commands;
     };
     const Belongs belongs[] = {
-        {output, {Command::Read}},    {json, {Command::Read, Command::Show, Command::Backups}},
-        {position, {Command::Servo}}, {seconds, {Command::Servo}},
+        {output, {Command::Read}},
+        {json, {Command::Read, Command::Show, Command::Backups, Command::List}},
+        {position, {Command::Servo}},
+        {seconds, {Command::Servo}},
         {noBackup, {Command::Write}},
     };
     for (const Belongs& b : belongs) {
@@ -210,6 +221,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(driver) && o.simulate) {
         return Usage(QStringLiteral("--driver and --simulate exclude each other"));
+    }
+    o.adapter = parser.value(adapter);
+    if (parser.isSet(adapter) && (o.adapter.isEmpty() || o.adapter.toUtf8().size() > 63)) {
+        return Usage(QStringLiteral("--adapter needs a serial number of 1 to 63 bytes"));
     }
     if (parser.isSet(language)) {
         o.language = parser.value(language);

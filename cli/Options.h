@@ -14,17 +14,18 @@ inline constexpr int kExitDiffer = 1;  // diff: the settings differ
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFile = 3;
 
-enum class Command { Read, Write, Servo, Show, Diff, Defaults, Backups };
+enum class Command { Read, Write, Servo, Show, Diff, Defaults, Backups, List };
 
 struct Options {
     Command command = Command::Read;
     QStringList files;              // the command's file arguments, in order
     QString output;                 // read -o FILE; empty when not given
-    bool json = false;              // read, show, backups
+    bool json = false;              // read, show, backups, list
     bool noBackup = false;          // write --no-backup
     int position = 0;               // servo, 352..1696
     std::optional<double> seconds;  // servo; none streams until interrupted
     QString driver;                 // --driver PATH
+    QString adapter;                // --adapter SERIAL; empty opens the first adapter
     bool simulate = false;          // --simulate
     QString language;               // en, de, ja; empty picks from the locale
 };

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "cli/Describe.h"
 #include "cli/Options.h"
@@ -93,9 +94,9 @@ void PrintRecord(const ParameterRecord& record, bool json) {
     for (const QString& line : DescribeLines(record)) Out(line);
 }
 
-// Loads the driver library and opens the adapter as the window does at start-up: a
-// missing driver is message 118, any other connection failure 119. 0 on success.
-int Connect(const Options& options) {
+// Loads the driver library as the window does at start-up: a missing driver is message
+// 118. 0 on success.
+int LoadDriver(const Options& options) {
     if (options.simulate) {
         const std::string path = D2xxDriver::FindBesideProgram("libtarvex-vgyro.so");
         if (path.empty()) return 118;
@@ -105,9 +106,20 @@ int Connect(const Options& options) {
     }
     try {
         g_adapter.Initialize();
-        g_adapter.Open();
-    } catch (const TBX3::InitializeError&) {
+    } catch (const std::exception&) {
         return 118;
+    }
+    return 0;
+}
+
+// Loads the driver and opens the adapter (the one --adapter names, or the first) as the
+// window does at start-up: a missing driver is message 118, any other connection failure
+// 119. 0 on success.
+int Connect(const Options& options) {
+    if (const int id = LoadDriver(options)) return id;
+    try {
+        g_adapter.SelectAdapter(options.adapter.toStdString());
+        g_adapter.Open();
     } catch (const TBX3::ConnectionError&) {
         return 119;
     } catch (const std::exception&) {
@@ -266,6 +278,35 @@ int RunServo(const Options& options) {
     return kExitSuccess;
 }
 
+int RunList(const Options& options) {
+    if (const int id = LoadDriver(options)) return Fail(id, kExitDevice);
+    std::vector<TBX3::AdapterInfo> adapters;
+    try {
+        adapters = g_adapter.ListAdapters();
+    } catch (const std::exception&) {
+        return Fail(119, kExitDevice);
+    }
+    if (options.json) {
+        QJsonArray array;
+        for (const TBX3::AdapterInfo& a : adapters) {
+            array.append(QJsonObject{
+                {QStringLiteral("index"), static_cast<int>(a.index)},
+                {QStringLiteral("serial"), QString::fromStdString(a.serial)},
+                {QStringLiteral("description"), QString::fromStdString(a.description)}});
+        }
+        const QByteArray text = QJsonDocument(array).toJson();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+        std::fflush(stdout);
+        return kExitSuccess;
+    }
+    for (const TBX3::AdapterInfo& a : adapters) {
+        Out(QStringLiteral("%1  %2  %3")
+                .arg(a.index)
+                .arg(QString::fromStdString(a.serial), QString::fromStdString(a.description)));
+    }
+    return kExitSuccess;
+}
+
 int RunShow(const Options& options) {
     ParameterRecord record{};
     if (const int id = LoadFile(options.files[0], record)) return Fail(id, kExitFile);
@@ -327,6 +368,8 @@ int RunTool(QCoreApplication& app, const QStringList& arguments) {
             return RunDefaults(options);
         case Command::Backups:
             return RunBackups(options);
+        case Command::List:
+            return RunList(options);
     }
     return kExitUsage;
 }

@@ -52,7 +52,9 @@ enum : FT_STATUS {
 };
 
 inline constexpr DWORD FT_LIST_BY_INDEX = 0x40000000;
+inline constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 inline constexpr DWORD FT_OPEN_BY_DESCRIPTION = 2;
+inline constexpr DWORD FT_LIST_NUMBER_ONLY = 0x80000000;
 inline constexpr ULONG FT_PURGE_RX = 1;
 inline constexpr ULONG FT_PURGE_TX = 2;
 inline constexpr UCHAR FT_BITS_8 = 8;
@@ -109,10 +111,9 @@ TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_DECLARE)
 }
 #undef TARVEX_D2XX_DECLARE
 
-// X(name, parameter types) for the 26 entry points the program binds but never calls, for
+// X(name, parameter types) for the 25 entry points the program binds but never calls, for
 // the libraries that answer them all alike.
 #define TARVEX_D2XX_UNCALLED_ENTRY_POINTS(X)                                    \
-    X(FT_OpenEx, (PVOID, DWORD, FT_HANDLE*))                                    \
     X(FT_ResetDevice, (FT_HANDLE))                                              \
     X(FT_GetQueueStatus, (FT_HANDLE, DWORD*))                                   \
     X(FT_SetDtr, (FT_HANDLE))                                                   \

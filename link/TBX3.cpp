@@ -1,5 +1,7 @@
 #include "link/TBX3.h"
 
+#include <cstring>
+
 constinit TBX3 g_adapter;
 
 TBX3::~TBX3() {
@@ -11,18 +13,23 @@ void TBX3::Initialize() {
 }
 
 void TBX3::Open() {
-    // The description of the device at index 0 is asked for only to learn that a device is
-    // there; the text itself is not used.
-    char description[128] = {};
-    if (driver_.FT_ListDevices == nullptr ||
-        driver_.FT_ListDevices(reinterpret_cast<PVOID>(0), description,
-                               FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK)
-        throw OpenError();
-
-    // The handle is kept only when FT_Open reports success, so a failed open never leaves
+    // The handle is kept only when the open reports success, so a failed open never leaves
     // a stray value for the destructor to close.
     FT_HANDLE handle = nullptr;
-    if (driver_.FT_Open == nullptr || driver_.FT_Open(0, &handle) != FT_OK) throw OpenError();
+    if (serial_[0] != '\0') {
+        if (driver_.FT_OpenEx == nullptr ||
+            driver_.FT_OpenEx(serial_, FT_OPEN_BY_SERIAL_NUMBER, &handle) != FT_OK)
+            throw OpenError();
+    } else {
+        // The description of the device at index 0 is asked for only to learn that a
+        // device is there; the text itself is not used.
+        char description[128] = {};
+        if (driver_.FT_ListDevices == nullptr ||
+            driver_.FT_ListDevices(reinterpret_cast<PVOID>(0), description,
+                                   FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK)
+            throw OpenError();
+        if (driver_.FT_Open == nullptr || driver_.FT_Open(0, &handle) != FT_OK) throw OpenError();
+    }
     driver_.deviceHandle = handle;
 
     if (driver_.FT_SetBaudRate == nullptr ||
@@ -62,4 +69,32 @@ void TBX3::Write(const std::uint8_t* buffer, std::uint32_t count) {
 void TBX3::PurgeReceive() {
     if (driver_.FT_Purge == nullptr || driver_.FT_Purge(driver_.deviceHandle, FT_PURGE_RX) != FT_OK)
         throw ConnectionError();
+}
+
+void TBX3::SelectAdapter(const std::string& serial) {
+    if (serial.size() >= sizeof serial_) throw OpenError();
+    std::memcpy(serial_, serial.c_str(), serial.size() + 1);
+}
+
+std::vector<TBX3::AdapterInfo> TBX3::ListAdapters() const {
+    if (driver_.FT_ListDevices == nullptr) throw ConnectionError();
+    DWORD count = 0;
+    const FT_STATUS status = driver_.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
+    if (status == FT_DEVICE_NOT_FOUND) return {};
+    if (status != FT_OK) throw ConnectionError();
+    std::vector<AdapterInfo> adapters;
+    for (DWORD i = 0; i < count; ++i) {
+        // Room beyond the 64 bytes a driver may write, and a terminator of our own.
+        char serial[128] = {};
+        char description[128] = {};
+        const auto index = reinterpret_cast<PVOID>(static_cast<std::uintptr_t>(i));
+        if (driver_.FT_ListDevices(index, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) !=
+                FT_OK ||
+            driver_.FT_ListDevices(index, description, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) !=
+                FT_OK)
+            break;  // unplugged while listing
+        serial[sizeof serial - 1] = description[sizeof description - 1] = '\0';
+        adapters.push_back({i, serial, description});
+    }
+    return adapters;
 }

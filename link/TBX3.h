@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "D2xxDriver.h"
 
@@ -42,8 +44,21 @@ class TBX3 : public ComDevice {
     // Loads and binds the driver library; InitializeError when that fails.
     void Initialize();
     // FT_ListDevices, FT_Open, FT_SetBaudRate, FT_SetTimeouts, FT_SetDataCharacteristics
-    // in this order; OpenError at the first step that is unbound or fails.
+    // in this order; OpenError at the first step that is unbound or fails. With an adapter
+    // selected, FT_OpenEx by its serial number takes the place of the first two.
     void Open() override;
+    // The adapter Open opens by its serial number (at most 63 characters); an empty text,
+    // the default, is the first device.
+    void SelectAdapter(const std::string& serial);
+
+    struct AdapterInfo {
+        unsigned index = 0;
+        std::string serial;
+        std::string description;
+    };
+    // The attached adapters in index order, from FT_ListDevices; none is an empty list.
+    // A plain ConnectionError when the driver cannot list them.
+    std::vector<AdapterInfo> ListAdapters() const;
     void Close() override;
     // One FT_Read; ReadError when unbound or failing. A read that ends by time-out returns
     // normally and leaves the rest of the caller's buffer as it was.
@@ -57,6 +72,7 @@ class TBX3 : public ComDevice {
 
   private:
     D2xxDriver driver_;
+    char serial_[64] = {};
 };
 
 // The one adapter of the process. Constant-initialised: it exists, unbound, before any

@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --target tarvex tarvex-cli tarvex-vgyro tarvex-ftdi \
     tarvex_bench_commandoverhead tarvex_bench_streamperiod tarvex_gyro_bench \
-    tarvex_stream_timing
+    tarvex_stream_timing tarvex_host_gyro tarvex-hw-probe tarvex-hw-paced
 bin=$root/$build/bin
 results=$work/results.txt
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -55,6 +55,14 @@ echo "bench: bus-frame packing (Google Benchmark) and the 10 s stream timing"
 "$bin/tarvex_gyro_bench" --benchmark_min_time=0.2 2>/dev/null | tee "$work/gyro_bench.txt"
 "$bin/tarvex_stream_timing" 10 | tee "$work/stream_timing.txt"
 
+echo "bench: bus frames through an emulated FTDI chip (the hardware test, about a minute)"
+if ctest --test-dir "$build" -R '^hardware\.' >"$work/hardware.txt" 2>&1; then
+    tee -a "$results" <"$build/tests/hardware/run/figures.txt"
+else
+    cat "$work/hardware.txt"
+    echo "bench: the hardware test failed; its figures are left out" >&2
+fi
+
 value() { awk -v k="$1:" '$1 == k { print $2; exit }' "$results"; }
 abs() { awk -v v="$1" 'BEGIN { printf "%.3f", v < 0 ? -v : v }'; }
 check() { awk "BEGIN { exit !($1) }" && echo "met" || echo "**not met**"; }
@@ -93,6 +101,9 @@ cpu_model=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
     echo "| Window: start to window shown | < 300 ms | median $start_med ms, max $start_max ms (7 runs) | $(check "$start_med < 300") |"
     echo "| Window: peak memory | < 60 MB | $mem_window MB ($mem_window_mib MiB) | $(check "$mem_window < 60") |"
     echo "| \`tarvex-cli show\`: peak memory | < 10 MB | $mem_cli MB ($mem_cli_mib MiB) | $(check "$mem_cli < 10") |"
+    if [ -n "$(value hardware.stream.spacing.median)" ]; then
+        echo "| Stream through an emulated FTDI chip: frame spacing on the host | (no goal) | median $(value hardware.stream.spacing.median) ms, p99 $(value hardware.stream.spacing.p99) ms, max $(value hardware.stream.spacing.max) ms | |"
+    fi
     echo
     echo "## How each figure is taken"
     echo
@@ -119,6 +130,11 @@ cpu_model=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
     echo "  time from starting the process until the X server reports the \"Tarvex\" window mapped"
     echo "  and viewable (the first paint follows on the expose event), polled with \`xwininfo\`."
     echo "  This includes loading Qt and connecting to the virtual gyro."
+    echo "- **Through an emulated FTDI chip** (\`tests/hardware\`, the hardware test): \`tarvex-cli servo\`"
+    echo "  for 5 s in a QEMU guest ($( [ "$(value hardware.kvm)" = 1.000 ] && echo KVM || echo "TCG, no KVM")) against QEMU's emulated FT232, with"
+    echo "  libtarvex-ftdi.so, libftdi1, libusb and the guest kernel's usbfs in the path; each bus"
+    echo "  frame is time-stamped where the host reads it from the chip's serial side. The spread"
+    echo "  is mostly the emulator's: the guest runs on an emulated processor on a shared machine."
     echo "- **Peak memory**: maximum resident set size from \`/usr/bin/time\`; the window under"
     echo "  Xvfb (xcb platform) started with \`--simulate --screenshot\`, which connects, reads the"
     echo "  virtual gyro, draws the window, saves it and ends; \`tarvex-cli show\` on a settings file."

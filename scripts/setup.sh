@@ -12,7 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-dejavu-core
     time x11-utils
-    qemu-system-x86 linux-image-amd64 busybox-static
+    qemu-system-x86 linux-image-amd64 busybox-static python3
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 googletest
     lintian desktop-file-utils shared-mime-info appstream dpkg-dev file
 )

@@ -5,7 +5,9 @@
 // How the virtual gyro behaves
 // ----------------------------
 // Adapter. One device, index 0, description "TBX-3 (virtual)", serial "VGYRO0001". It
-// exports all 35 D2XX names; the 26 the program never calls answer FT_NOT_SUPPORTED.
+// exports all 35 D2XX names; the 25 the program never calls answer FT_NOT_SUPPORTED.
+// FT_OpenEx opens it by its serial number (FT_OPEN_BY_SERIAL_NUMBER) as FT_Open does by
+// index; another serial number is FT_DEVICE_NOT_FOUND.
 // FT_Open of index 0 may be repeated: while open it succeeds again with the same handle,
 // and after FT_Close it opens afresh (line back to the driver's default 9600 8N1, no
 // time-outs, receive queue empty). The gyro answers only while the line is set to 9600
@@ -324,12 +326,11 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_ListDevices(PVOID arg1, PVOID ar
     return FT_INVALID_PARAMETER;
 }
 
-TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
-    Device& d = Dev();
-    std::lock_guard lock(d.mutex);
-    if (const FT_STATUS status = d.Enter("FT_Open"); status != FT_OK) return status;
-    if (!handle) return FT_INVALID_PARAMETER;
-    if (d.faults.noDevice || deviceNumber != 0) return FT_DEVICE_NOT_FOUND;
+namespace {
+
+// Opens the one device, or takes another reference to it while it is open; the caller
+// holds the lock.
+FT_HANDLE OpenLocked(Device& d) {
     if (!d.open) {
         d.open = true;
         d.baud = kLineBaud;
@@ -342,7 +343,32 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Open(int deviceNumber, FT_HANDLE
         d.lineFreeAt = Clock::now();
     }
     ++d.openCount;
-    *handle = DeviceHandle();
+    return DeviceHandle();
+}
+
+}  // namespace
+
+TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
+    Device& d = Dev();
+    std::lock_guard lock(d.mutex);
+    if (const FT_STATUS status = d.Enter("FT_Open"); status != FT_OK) return status;
+    if (!handle) return FT_INVALID_PARAMETER;
+    if (d.faults.noDevice || deviceNumber != 0) return FT_DEVICE_NOT_FOUND;
+    *handle = OpenLocked(d);
+    return FT_OK;
+}
+
+TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_OpenEx(PVOID arg1, DWORD flags, FT_HANDLE* handle) {
+    Device& d = Dev();
+    std::lock_guard lock(d.mutex);
+    if (const FT_STATUS status = d.Enter("FT_OpenEx"); status != FT_OK) return status;
+    if (!handle) return FT_INVALID_PARAMETER;
+    *handle = nullptr;
+    if (flags != kOpenBySerialNumber) return FT_NOT_SUPPORTED;
+    if (!arg1) return FT_INVALID_PARAMETER;
+    if (d.faults.noDevice || std::strcmp(static_cast<const char*>(arg1), kSerialNumber) != 0)
+        return FT_DEVICE_NOT_FOUND;
+    *handle = OpenLocked(d);
     return FT_OK;
 }
 

@@ -76,6 +76,12 @@ bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode
         QStringLiteral("Write messages to standard error and answer them with OK or No."));
     unattended.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({simulate, driver, language, screenshot, unattended});
+    const QCommandLineOption adapter(
+        QStringLiteral("adapter"),
+        QStringLiteral("Open the TBX-3 adapter with serial number <serial> instead of the "
+                       "first one (tarvex-cli list shows them)."),
+        QStringLiteral("serial"));
+    parser.addOption(adapter);
 
     if (!parser.parse(app.arguments())) {
         PrintError(parser.errorText());
@@ -122,6 +128,15 @@ bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode
             return false;
         }
         qputenv("TARVEX_D2XX", path.toLocal8Bit());
+    }
+    if (parser.isSet(adapter)) {
+        const QByteArray serial = parser.value(adapter).toUtf8();
+        if (serial.isEmpty() || serial.size() > 63) {
+            PrintError(QStringLiteral("--adapter needs a serial number of 1 to 63 bytes"));
+            exitCode = 2;
+            return false;
+        }
+        g_adapter.SelectAdapter(serial.toStdString());
     }
     if (parser.isSet(language)) {
         const QString code = parser.value(language).toLower();

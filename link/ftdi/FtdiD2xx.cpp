@@ -1,5 +1,5 @@
 // The D2XX calls the program makes, over libftdi1: a driver library for Linux machines
-// without the vendor's. It exports all 35 entry points the binding looks for; the nine the
+// without the vendor's. It exports all 35 entry points the binding looks for; the ten the
 // program calls work, the others answer FT_NOT_SUPPORTED.
 //
 // Devices are the FTDI chips on the bus (vendor 0x0403, the usual product ids), listed by
@@ -32,24 +32,35 @@ constexpr std::size_t kDescriptionSize = 64;
 // libusb's code for a transfer that saw nothing within its time-out.
 constexpr int kUsbTimedOut = -7;
 
-constexpr DWORD kListNumberOnly = 0x80000000;
-constexpr DWORD kOpenBySerialNumber = 1;
-
 // An open device. Time-outs are in milliseconds; 0 waits without end, as the vendor's
-// driver does until FT_SetTimeouts is called.
+// driver does until FT_SetTimeouts is called. The line settings give a byte's time on the
+// line: start bit, data bits, parity bit, stop bits.
 struct Port {
     ftdi_context* context = nullptr;
     ULONG readTimeout = 0;
     ULONG writeTimeout = 0;
+    ULONG baud = 9600;
+    unsigned bitsPerByte = 10;
 };
 
-std::mutex g_portsLock;
-std::set<Port*> g_ports;
+// The open devices. The program closes its device from a static object's destructor at
+// exit, which can run after this library's own static objects are destroyed; so the table
+// is made on first use and never destroyed.
+struct PortTable {
+    std::mutex lock;
+    std::set<Port*> ports;
+};
+
+PortTable& Ports() {
+    static PortTable* const table = new PortTable;
+    return *table;
+}
 
 Port* FindPort(FT_HANDLE handle) {
-    std::lock_guard lock(g_portsLock);
-    auto found = g_ports.find(static_cast<Port*>(handle));
-    return found == g_ports.end() ? nullptr : *found;
+    PortTable& table = Ports();
+    std::lock_guard lock(table.lock);
+    auto found = table.ports.find(static_cast<Port*>(handle));
+    return found == table.ports.end() ? nullptr : *found;
 }
 
 // The FTDI devices on the bus, found through one libftdi context; the devices stay valid
@@ -96,7 +107,7 @@ struct Context {
 TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_ListDevices(PVOID arg1, PVOID arg2, DWORD flags) {
     Context scan;
     if (scan.context == nullptr) return FT_DEVICE_NOT_FOUND;  // no USB here at all
-    if (flags & kListNumberOnly) {
+    if (flags & FT_LIST_NUMBER_ONLY) {
         if (arg1 == nullptr) return FT_INVALID_PARAMETER;
         DeviceList devices(scan.context);
         *static_cast<DWORD*>(arg1) = static_cast<DWORD>(devices.Count());
@@ -114,7 +125,7 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_ListDevices(PVOID arg1, PVOID ar
     // the device node); the device is there all the same, so the answer is an empty text
     // and FT_Open is the one to fail.
     char text[kDescriptionSize] = {};
-    const bool bySerial = (flags & 0xFF) == kOpenBySerialNumber;
+    const bool bySerial = (flags & 0xFF) == FT_OPEN_BY_SERIAL_NUMBER;
     if (ftdi_usb_get_strings(scan.context, device, nullptr, 0, bySerial ? nullptr : text,
                              bySerial ? 0 : sizeof text, bySerial ? text : nullptr,
                              bySerial ? sizeof text : 0) < 0)
@@ -124,38 +135,69 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_ListDevices(PVOID arg1, PVOID ar
     return FT_OK;
 }
 
+namespace {
+
+// Opens a device of the list and enters it in the table.
+FT_STATUS OpenPort(Context& port, libusb_device* device, FT_HANDLE* handle) {
+    if (device == nullptr) return FT_DEVICE_NOT_FOUND;
+    // Opening detaches the kernel's ftdi_sio from the device, closing gives it back, so
+    // the serial port (/dev/ttyUSB*) is there again for other programs. Fails without
+    // permission on the device node (-8) or when another program holds the interface (-5).
+    port.context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
+    if (ftdi_usb_open_dev(port.context, device) < 0) return FT_DEVICE_NOT_OPENED;
+    // A slow latency timer only delays replies; the device works without the change.
+    (void)ftdi_set_latency_timer(port.context, kLatencyMs);
+
+    auto* opened = new Port{port.Release()};
+    PortTable& table = Ports();
+    std::lock_guard lock(table.lock);
+    table.ports.insert(opened);
+    *handle = opened;
+    return FT_OK;
+}
+
+}  // namespace
+
 TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
     if (handle == nullptr) return FT_INVALID_PARAMETER;
     *handle = nullptr;
     if (deviceNumber < 0) return FT_DEVICE_NOT_FOUND;
     Context port;
     if (port.context == nullptr) return FT_DEVICE_NOT_FOUND;
-    {
-        DeviceList devices(port.context);
-        libusb_device* device = devices.At(static_cast<std::size_t>(deviceNumber));
-        if (device == nullptr) return FT_DEVICE_NOT_FOUND;
-        // Detaches the kernel's ftdi_sio from the device; fails without permission on the
-        // device node (-8) or when another program holds the interface (-5).
-        if (ftdi_usb_open_dev(port.context, device) < 0) return FT_DEVICE_NOT_OPENED;
-    }
-    // A slow latency timer only delays replies; the device works without the change.
-    (void)ftdi_set_latency_timer(port.context, kLatencyMs);
+    DeviceList devices(port.context);
+    return OpenPort(port, devices.At(static_cast<std::size_t>(deviceNumber)), handle);
+}
 
-    auto* opened = new Port{port.Release()};
-    std::lock_guard lock(g_portsLock);
-    g_ports.insert(opened);
-    *handle = opened;
-    return FT_OK;
+// Opens the device with the serial number given (FT_OPEN_BY_SERIAL_NUMBER).
+TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_OpenEx(PVOID arg1, DWORD flags, FT_HANDLE* handle) {
+    if (handle == nullptr) return FT_INVALID_PARAMETER;
+    *handle = nullptr;
+    if (flags != FT_OPEN_BY_SERIAL_NUMBER) return FT_NOT_SUPPORTED;
+    if (arg1 == nullptr) return FT_INVALID_PARAMETER;
+    const char* wanted = static_cast<const char*>(arg1);
+    Context port;
+    if (port.context == nullptr) return FT_DEVICE_NOT_FOUND;
+    DeviceList devices(port.context);
+    for (std::size_t i = 0; i < devices.Count(); ++i) {
+        char serial[kDescriptionSize] = {};
+        if (ftdi_usb_get_strings(port.context, devices.At(i), nullptr, 0, nullptr, 0, serial,
+                                 sizeof serial) < 0)
+            continue;
+        serial[kDescriptionSize - 1] = '\0';
+        if (std::strcmp(serial, wanted) == 0) return OpenPort(port, devices.At(i), handle);
+    }
+    return FT_DEVICE_NOT_FOUND;
 }
 
 TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Close(FT_HANDLE handle) {
     Port* port = nullptr;
     {
-        std::lock_guard lock(g_portsLock);
-        auto found = g_ports.find(static_cast<Port*>(handle));
-        if (found == g_ports.end()) return FT_INVALID_HANDLE;
+        PortTable& table = Ports();
+        std::lock_guard lock(table.lock);
+        auto found = table.ports.find(static_cast<Port*>(handle));
+        if (found == table.ports.end()) return FT_INVALID_HANDLE;
         port = *found;
-        g_ports.erase(found);
+        table.ports.erase(found);
     }
     ftdi_usb_close(port->context);
     ftdi_free(port->context);
@@ -169,7 +211,9 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_SetBaudRate(FT_HANDLE handle, UL
     if (baudRate == 0 || baudRate > INT_MAX) return FT_INVALID_BAUD_RATE;
     const int result = ftdi_set_baudrate(port->context, static_cast<int>(baudRate));
     if (result == -1) return FT_INVALID_BAUD_RATE;
-    return result < 0 ? FT_IO_ERROR : FT_OK;
+    if (result < 0) return FT_IO_ERROR;
+    port->baud = baudRate;
+    return FT_OK;
 }
 
 TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeout,
@@ -178,8 +222,6 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_SetTimeouts(FT_HANDLE handle, UL
     if (port == nullptr) return FT_INVALID_HANDLE;
     port->readTimeout = readTimeout;
     port->writeTimeout = writeTimeout;
-    // libusb's 0 also waits without end.
-    port->context->usb_write_timeout = static_cast<int>(std::min<ULONG>(writeTimeout, INT_MAX));
     return FT_OK;
 }
 
@@ -196,11 +238,19 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_SetDataCharacteristics(FT_HANDLE
         return FT_INVALID_PARAMETER;
     const int result = ftdi_set_line_property(port->context, wordLength == 7 ? BITS_7 : BITS_8,
                                               kStopBits[stopBits], kParity[parity]);
-    return result < 0 ? FT_IO_ERROR : FT_OK;
+    if (result < 0) return FT_IO_ERROR;
+    // 1.5 stop bits count as 2: a byte's time is only ever rounded up.
+    port->bitsPerByte = 1u + wordLength + (parity != 0 ? 1u : 0u) + (stopBits == 0 ? 1u : 2u);
+    return FT_OK;
 }
 
 // Waits for bytesToRead bytes or the read time-out, whichever comes first, and answers
 // FT_OK with what arrived: fewer bytes, or none, after a time-out.
+//
+// ftdi_read_data answers a USB time-out with an error even when it has already placed
+// bytes from earlier packets, and does not say how many. So it is asked for bytes libftdi
+// holds already (no transfer), or else for one byte: one transfer, whose further bytes
+// libftdi keeps for the next call. A time-out then never hides bytes already placed.
 TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Read(FT_HANDLE handle, LPVOID buffer,
                                                      DWORD bytesToRead, LPDWORD bytesReturned) {
     using Clock = std::chrono::steady_clock;
@@ -211,22 +261,25 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Read(FT_HANDLE handle, LPVOID bu
     *bytesReturned = 0;
 
     auto* bytes = static_cast<unsigned char*>(buffer);
+    ftdi_context* context = port->context;
     const bool timed = port->readTimeout != 0;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(port->readTimeout);
     DWORD received = 0;
     while (received < bytesToRead) {
-        if (timed) {
-            // Each transfer ends once the chip sends a packet, at the latest after its
-            // latency time; the USB time-out only guards against a chip that went silent.
+        const DWORD wanted = bytesToRead - received;
+        int asked = 1;
+        if (context->readbuffer_remaining > 0) {
+            asked = static_cast<int>(std::min<DWORD>(
+                {wanted, context->readbuffer_remaining, static_cast<DWORD>(INT_MAX)}));
+        } else if (timed) {
+            // The transfer ends once the chip sends a packet, or at the deadline.
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) break;
-            port->context->usb_read_timeout =
-                static_cast<int>(std::clamp<long long>(left, 1, 5000));
+            context->usb_read_timeout = static_cast<int>(std::min<long long>(left, INT_MAX));
         }
-        const int asked = static_cast<int>(std::min<DWORD>(bytesToRead - received, INT_MAX));
-        const int got = ftdi_read_data(port->context, bytes + received, asked);
-        if (got == kUsbTimedOut) continue;
+        const int got = ftdi_read_data(context, bytes + received, asked);
+        if (got == kUsbTimedOut) continue;  // nothing placed: the deadline decides
         if (got < 0) {
             *bytesReturned = received;
             return FT_IO_ERROR;
@@ -246,6 +299,15 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Write(FT_HANDLE handle, LPVOID b
     *bytesWritten = 0;
     if (bytesToWrite > INT_MAX) return FT_INVALID_PARAMETER;
     if (bytesToWrite == 0) return FT_OK;
+    // The chip takes the last bytes only once the line has sent all but a buffer's worth
+    // before them, so a long write needs their line time on top of the write time-out
+    // (libusb's 0 waits without end).
+    const std::uint64_t lineMs =
+        (std::uint64_t{bytesToWrite} * port->bitsPerByte * 1000 + port->baud - 1) / port->baud;
+    port->context->usb_write_timeout =
+        port->writeTimeout == 0
+            ? 0
+            : static_cast<int>(std::min<std::uint64_t>(port->writeTimeout + lineMs, INT_MAX));
     const int sent = ftdi_write_data(port->context, static_cast<const unsigned char*>(buffer),
                                      static_cast<int>(bytesToWrite));
     if (sent < 0) return FT_IO_ERROR;

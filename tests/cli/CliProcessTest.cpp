@@ -271,6 +271,28 @@ TEST_F(CliProcessTest, SimulateFindsTheVirtualGyroBesideTheProgram) {
     EXPECT_EQ(result.err, "The connection succeeded.\n");
 }
 
+// The virtual gyro is one adapter, serial number VGYRO0001.
+TEST_F(CliProcessTest, ListsAdaptersAndOpensOneBySerialNumber) {
+    const Result text = RunGyro({"list"});
+    EXPECT_EQ(text.status, 0) << text.err.toStdString();
+    EXPECT_EQ(text.out, "0  VGYRO0001  TBX-3 (virtual)\n");
+    const Result json = RunGyro({"list", "--json"});
+    EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8()),
+              QJsonDocument(QJsonArray{QJsonObject{
+                  {"index", 0}, {"serial", "VGYRO0001"}, {"description", "TBX-3 (virtual)"}}}));
+
+    const Result named = RunGyro({"--adapter", "VGYRO0001", "read"});
+    EXPECT_EQ(named.status, 0) << named.err.toStdString();
+    const Result unknown = RunGyro({"--adapter", "VGYRO0002", "read"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "A TBX-3 is not connected.\n");
+
+    Faults("no-device");
+    const Result none = RunGyro({"list", "--json"});
+    EXPECT_EQ(none.status, 0) << none.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(none.out.toUtf8()), QJsonDocument(QJsonArray{}));
+}
+
 TEST_F(CliProcessTest, ServoStreamsAndStops) {
     const Result result = RunGyro({"servo", "--position", "1472", "--seconds", "0.3"});
     EXPECT_EQ(result.status, 0) << result.err.toStdString();

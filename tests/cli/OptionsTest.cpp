@@ -37,6 +37,9 @@ TEST(OptionsTest, UsageErrors) {
         {"read", "--no-backup"},
         {"write", "f", "--no-backup", "--no-backup"},
         {"backups", "f"},
+        {"--adapter", "", "read"},
+        {"--adapter", QString(64, 'A'), "read"},
+        {"list", "-o", "f"},
     };
     for (const QStringList& args : cases) {
         const cli::ParsedCommandLine parsed = Parse(args);
@@ -80,10 +83,17 @@ TEST(OptionsTest, CommandsAndTheirArguments) {
     EXPECT_EQ(p.options.files, QStringList({"-a.tcf", "b.tcf"}));
     EXPECT_EQ(p.options.driver, "/lib/d2xx.so");
 
+    p = Parse({"--adapter", "TBX3B002", "list", "--json"});
+    ASSERT_EQ(p.outcome, Outcome::Run);
+    EXPECT_EQ(p.options.command, cli::Command::List);
+    EXPECT_EQ(p.options.adapter, "TBX3B002");
+    EXPECT_TRUE(p.options.json);
+
     p = Parse({"defaults", "x.tcf"});
     ASSERT_EQ(p.outcome, Outcome::Run);
     EXPECT_EQ(p.options.command, cli::Command::Defaults);
     EXPECT_TRUE(p.options.language.isEmpty());
+    EXPECT_TRUE(p.options.adapter.isEmpty());
 }
 
 }  // namespace

@@ -60,16 +60,24 @@ TARVEX_D2XX_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) {
 
 TARVEX_D2XX_EXPORT FT_STATUS FT_OpenEx(PVOID arg1, DWORD flags, FT_HANDLE* handle) {
     *handle = kOpenHandle;
-    return FAKE_RESULT(FT_OpenEx, Hex(arg1) + " " + std::to_string(flags));
+    const std::string device =
+        flags == FT_OPEN_BY_SERIAL_NUMBER ? std::string(static_cast<const char*>(arg1)) : Hex(arg1);
+    return FAKE_RESULT(FT_OpenEx, device + " " + std::to_string(flags));
 }
 
 TARVEX_D2XX_EXPORT FT_STATUS FT_ListDevices(PVOID arg1, PVOID arg2, DWORD flags) {
     char text[16];
     std::snprintf(text, sizeof text, "%#x", flags);
     if (Record("FT_ListDevices", Hex(arg1) + " " + text)) return FT_DEVICE_NOT_FOUND;
+    // One device.
+    if (flags & FT_LIST_NUMBER_ONLY) {
+        *static_cast<DWORD*>(arg1) = 1;
+        return FT_OK;
+    }
     // A caller's buffer smaller than 64 bytes would be overrun by the real driver too.
     std::memset(arg2, 0, 64);
-    std::strcpy(static_cast<char*>(arg2), "TBX-3");
+    std::strcpy(static_cast<char*>(arg2),
+                (flags & 0xFF) == FT_OPEN_BY_SERIAL_NUMBER ? "TBX3-0001" : "TBX-3");
     return FT_OK;
 }
 

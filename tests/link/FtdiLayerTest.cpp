@@ -47,6 +47,11 @@ TEST_F(FtdiLayerTest, WithoutADeviceOpenFailsAtTheListing) {
     FT_HANDLE handle = reinterpret_cast<FT_HANDLE>(1);
     EXPECT_EQ(d.FT_Open(0, &handle), FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(handle, nullptr);
+    char serial[] = "TBX3A001";
+    handle = reinterpret_cast<FT_HANDLE>(1);
+    EXPECT_EQ(d.FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_TRUE(adapter.ListAdapters().empty());
 }
 
 // Without TARVEX_D2XX and without the vendor's library, the layer beside the program is

@@ -197,6 +197,45 @@ TEST_F(AdapterTest, OpenStopsAtTheFailingStep) {
     }
 }
 
+// With an adapter selected, FT_OpenEx by its serial number stands in for the listing and
+// FT_Open; its failure is an OpenError with no handle held.
+TEST_F(AdapterTest, SelectedAdapterOpensBySerialNumber) {
+    const std::vector<std::string> rest(kOpenCalls.begin() + 2, kOpenCalls.end());
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails);
+        if (fails) FailCall("FT_OpenEx");
+        {
+            TBX3 adapter;
+            adapter.Initialize();
+            adapter.SelectAdapter("TBX3B002");
+            std::vector<std::string> expected{"FT_OpenEx TBX3B002 1"};
+            if (fails) {
+                EXPECT_THROW(adapter.Open(), TBX3::OpenError);
+                EXPECT_EQ(adapter.Driver().deviceHandle, nullptr);
+            } else {
+                EXPECT_NO_THROW(adapter.Open());
+                expected.insert(expected.end(), rest.begin(), rest.end());
+            }
+            EXPECT_EQ(Calls(), expected);
+        }
+        ForgetCalls();
+    }
+    EXPECT_THROW(TBX3().SelectAdapter(std::string(64, 'A')), TBX3::OpenError);
+}
+
+TEST_F(AdapterTest, ListAdaptersGivesIndexSerialAndDescription) {
+    TBX3 adapter;
+    adapter.Initialize();
+    const auto adapters = adapter.ListAdapters();
+    ASSERT_EQ(adapters.size(), 1u);
+    EXPECT_EQ(adapters[0].index, 0u);
+    EXPECT_EQ(adapters[0].serial, "TBX3-0001");
+    EXPECT_EQ(adapters[0].description, "TBX-3");
+    // The listing failing as "no device" is an empty list.
+    FailCall("FT_ListDevices");
+    EXPECT_TRUE(adapter.ListAdapters().empty());
+}
+
 TEST_F(AdapterTest, UnboundStepOfOpenCountsAsFailing) {
     // Without FT_Purge, FT_ListDevices and FT_Open are bound but FT_SetBaudRate is not.
     UseLibrary(FAKE_D2XX_NO_PURGE);

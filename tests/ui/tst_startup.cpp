@@ -240,6 +240,25 @@ class StartupTest : public QObject {
         QVERIFY(run.exitCode > 0);
         QVERIFY2(run.err.contains(QLatin1String("message 118")), qPrintable(run.err));
     }
+
+    // --adapter opens the virtual gyro (serial VGYRO0001) by its serial number; another
+    // serial is the connection failure.
+    void adapterOption() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString png = dir.filePath(QStringLiteral("window.png"));
+        Run run = RunProgram({QStringLiteral("--adapter"), QStringLiteral("VGYRO0001"),
+                              QStringLiteral("--language"), QStringLiteral("en"),
+                              QStringLiteral("--screenshot"), png});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.err.contains(QLatin1String("message 117")), qPrintable(run.err));
+
+        run = RunProgram({QStringLiteral("--unattended"), QStringLiteral("--adapter"),
+                          QStringLiteral("VGYRO0002"), QStringLiteral("--language"),
+                          QStringLiteral("en")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1String("message 119")), qPrintable(run.err));
+    }
 };
 
 QTEST_MAIN(StartupTest)
