@@ -361,12 +361,12 @@ class WindowTest : public QObject {
         Window w;
         w.Show(Factory());
         // Values outside their fields, as only the value boxes can hold them.
-        w->value1018 = 300;
-        w->value1021 = -5;
-        w->value1035 = 200;
-        w->value1037 = -200;
-        w->value1043 = 70000;
-        w->value1049 = 999;
+        w->controlResponseRight = 300;
+        w->controlResponseLeft = -5;
+        w->expNormal = 200;
+        w->expHoldex = -200;
+        w->holdexRange = 70000;
+        w->baseGain = 999;
         w->ValuesToControls();
         w->StoreToImage();
         QCOMPARE(w.record().controlResponseRight(), 255);
@@ -474,7 +474,7 @@ class WindowTest : public QObject {
         w.Show(Factory());
         QVERIFY(w.edit(1001)->isReadOnly());
         // "Not using ID" makes the ID box writable at the next refresh.
-        w->value1002 = 1;
+        w->notUsingId = 1;
         w->RefreshFromImage();
         QVERIFY(!w.edit(1001)->isReadOnly());
         w.edit(1001)->setText(text);
