@@ -17,6 +17,7 @@
 #include "resources/strings/StringTable.h"
 #include "resources/window/WindowResources.h"
 #include "ui/CAboutDlg.h"
+#include "ui/WindowAccessibility.h"
 
 namespace {
 
@@ -277,7 +278,10 @@ void CTarvexDlg::ValuesToControls() {
     SetRadio(responseGroup_, responseModeIndex);
     for (const ValueBox& box : kValueBoxes)
         Edit(box.id)->setText(QString::number(this->*box.value));
+    const QString shownStatus = Edit(ids::Status)->text();
     for (const TextBox& box : kTextBoxes) Edit(box.id)->setText(this->*box.text);
+    // A new prompt is spoken at once, wherever the focus is.
+    if (statusText != shownStatus) window_access::AnnounceStatus(Edit(ids::Status));
     auto* enter = qobject_cast<QAbstractButton*>(Control(ids::Enter));
     const QSignalBlocker block(enter);
     enter->setChecked(enterPressed != 0);
