@@ -22,6 +22,8 @@ namespace {
 constexpr const char* kMark = "tarvexAccessible";
 constexpr const char* kStatus = "tarvexStatusLine";
 
+EventObserver announcementObserver = nullptr;
+
 bool Marked(const QObject* object) {
     return object != nullptr && object->property(kMark).toBool();
 }
@@ -387,7 +389,12 @@ QString Plain(QString text) {
 
 void AnnounceStatus(QLineEdit* statusLine) {
     QAccessibleEvent changed(statusLine, QAccessible::NameChanged);
+    if (announcementObserver != nullptr) announcementObserver(&changed);
     QAccessible::updateAccessibility(&changed);
+}
+
+void ObserveAnnouncements(EventObserver observer) {
+    announcementObserver = observer;
 }
 
 }  // namespace window_access

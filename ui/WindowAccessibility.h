@@ -19,6 +19,7 @@
 
 #include <QString>
 
+class QAccessibleEvent;
 class QLineEdit;
 class QObject;
 
@@ -38,5 +39,10 @@ QString Plain(QString text);
 
 // Tells assistive tools that the status line's message, and so its name, changed.
 void AnnounceStatus(QLineEdit* statusLine);
+
+// Qt hands accessibility events on only while an assistive tool is connected; a test
+// listens to the window's own announcements here instead (null: nobody listens).
+using EventObserver = void (*)(QAccessibleEvent* event);
+void ObserveAnnouncements(EventObserver observer);
 
 }  // namespace window_access

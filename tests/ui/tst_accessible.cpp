@@ -8,8 +8,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "tests/ui/CommandsSupport.h"
+#include "ui/WindowAccessibility.h"
 
 using namespace uitest;
 
@@ -115,6 +117,24 @@ void CloseModalSoon() {
         if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     });
 }
+
+// The window's announcements, heard as an assistive tool would hear them.
+struct Announcements {
+    static inline std::vector<std::pair<QObject*, QAccessible::Event>> events;
+    static void Record(QAccessibleEvent* event) {
+        events.emplace_back(event->object(), event->type());
+    }
+    Announcements() {
+        events.clear();
+        window_access::ObserveAnnouncements(&Announcements::Record);
+    }
+    ~Announcements() { window_access::ObserveAnnouncements(nullptr); }
+    Announcements(const Announcements&) = delete;
+    Announcements& operator=(const Announcements&) = delete;
+    static int Count(QObject* object, QAccessible::Event type) {
+        return int(std::count(events.begin(), events.end(), std::make_pair(object, type)));
+    }
+};
 
 // The kinds of control the rows reach.
 enum class Kind { Button, Slider, List, ValueBox, Menu };
@@ -332,6 +352,80 @@ class AccessibleTest : public QObject {
         QCOMPARE(w.text(ids::IdBox), QStringLiteral("4321"));
         w.Click(ids::Slow);
         QCOMPARE(int(w->gyro.workingRecord.gyroId()), 4321);
+    }
+
+    // The status line is named by its prompt and tells assistive tools of each new one,
+    // once, wherever the focus is.
+    void statusLineAnnouncesItsPrompt() {
+        Window w;
+        Prepare(w, Setup::Read);
+        QWidget* status = w->Control(ids::Status);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(a->role(), QAccessible::StatusBar);
+        QCOMPARE(a->text(QAccessible::Name), status->accessibleName());  // no prompt yet
+        Announcements heard;
+        w.Click(ids::Enter);
+        QCOMPARE(w.text(ids::Status), strings::text(121));
+        QCOMPARE(a->text(QAccessible::Name), strings::text(121));
+        QCOMPARE(Announcements::Count(status, QAccessible::NameChanged), 1);
+        // A transfer that leaves the prompt as it is says nothing.
+        w->ValuesToControls();
+        QCOMPARE(Announcements::Count(status, QAccessible::NameChanged), 1);
+        w.MoveSlider(ids::PositionSlider, 1400);
+        w.Click(ids::Set);
+        QCOMPARE(a->text(QAccessible::Name), strings::text(122));
+        QCOMPARE(Announcements::Count(status, QAccessible::NameChanged), 2);
+    }
+
+    // Each value box and slider tells its range, and its unit where it has one, in the
+    // window's language.
+    void rangesInTheWindowsLanguage_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("dGain");     // 1045 and 1046
+        QTest::addColumn<QString>("yawRate");   // 1039 and 1040
+        QTest::addColumn<QString>("position");  // 1057
+        QTest::newRow("en") << "en"
+                            << "0 to 250"
+                            << "30 to 110 percent"
+                            << "0 to 150 percent";
+        QTest::newRow("de") << "de"
+                            << "0 bis 250"
+                            << "30 bis 110 Prozent"
+                            << "0 bis 150 Prozent";
+        QTest::newRow("ja") << "ja"
+                            << "0 から 250"
+                            << "30 から 110 パーセント"
+                            << "0 から 150 パーセント";
+    }
+    void rangesInTheWindowsLanguage() {
+        QFETCH(QString, language);
+        QFETCH(QString, dGain);
+        QFETCH(QString, yawRate);
+        QFETCH(QString, position);
+        strings::chooseLanguage(*qApp, language);
+        Window w;
+        const auto description = [&w](int id) {
+            return QAccessible::queryAccessibleInterface(w->Control(id))
+                ->text(QAccessible::Description);
+        };
+        QCOMPARE(description(ids::DGain), dGain);
+        QCOMPARE(description(ids::DGainSlider), dGain);
+        QCOMPARE(description(ids::YawRate), yawRate);
+        QCOMPARE(description(ids::YawRateSlider), yawRate);
+        QCOMPARE(description(ids::Position), position);
+        // Every slider, and the value box beside each, says where it ends.
+        for (QSlider* slider : w->findChildren<QSlider*>()) {
+            const QString text = description(slider->objectName().mid(1).toInt());
+            QVERIFY2(text.contains(QString::number(slider->minimum())) &&
+                         text.contains(QString::number(slider->maximum())),
+                     qPrintable(slider->objectName() + u' ' + text));
+        }
+        for (int id : {ids::ControlResponse1, ids::ControlResponse2, ids::HoldexResponse1,
+                       ids::HoldexResponse2, ids::HoldexResponse3, ids::HoldexResponse4,
+                       ids::ExpNormal, ids::ExpHoldex, ids::HoldexGain, ids::Range, ids::DDamping,
+                       ids::BaseGain, ids::Pirouette, ids::HighLimit, ids::LowLimit}) {
+            QVERIFY2(!description(id).isEmpty(), qPrintable(QString::number(id)));
+        }
     }
 
     // Menu items are named without their shortcut text, in every language.

@@ -626,6 +626,16 @@ class WindowTest : public QObject {
     }
 
     void accessibleNamesAndBuddies() {
+        for (const char* language : {"de", "ja"}) {
+            strings::chooseLanguage(*qApp, QString::fromLatin1(language));
+            Window w;
+            for (int id : kAllIds) {
+                const QString where = QString::fromLatin1(language) + u' ' + QString::number(id);
+                QVERIFY2(!w->Control(id)->accessibleName().isEmpty(), qPrintable(where));
+                QVERIFY2(!w->Control(id)->accessibleName().contains(u'&'), qPrintable(where));
+            }
+        }
+        strings::chooseLanguage(*qApp, QStringLiteral("en"));
         Window w;
         for (int id : kAllIds) {
             QVERIFY2(!w->Control(id)->accessibleName().isEmpty(), qPrintable(QString::number(id)));
