@@ -397,38 +397,44 @@ void CTarvexDlg::BuildWindow() {
     }
     right->addLayout(commands);
 
-    // Each value box and slider tells its range, and its unit where it has one.
+    // Each value box and slider tells its range, and its unit where it has one. The limit
+    // and Position boxes show percent; the Position slider moves in raw positions.
     struct Range {
-        int id;
+        int valueBox;
+        int slider;  // 0: a box without a slider of the same scale
         int minimum;
         int maximum;
         bool percent;
     };
     static constexpr Range kRanges[] = {
-        {ids::ControlResponse1, 0, 20, false}, {ids::ControlResponse1Slider, 0, 20, false},
-        {ids::ControlResponse2, 0, 20, false}, {ids::ControlResponse2Slider, 0, 20, false},
-        {ids::HoldexResponse1, 0, 20, false},  {ids::HoldexResponse1Slider, 0, 20, false},
-        {ids::HoldexResponse2, 0, 20, false},  {ids::HoldexResponse2Slider, 0, 20, false},
-        {ids::HoldexResponse3, 0, 20, false},  {ids::HoldexResponse3Slider, 0, 20, false},
-        {ids::HoldexResponse4, 0, 20, false},  {ids::HoldexResponse4Slider, 0, 20, false},
-        {ids::Pirouette, 1, 10, false},        {ids::PirouetteSlider, 1, 10, false},
-        {ids::ExpNormal, -100, 100, false},    {ids::ExpNormalSlider, -100, 100, false},
-        {ids::ExpHoldex, -100, 100, false},    {ids::ExpHoldexSlider, -100, 100, false},
-        {ids::YawRate, 30, 110, true},         {ids::YawRateSlider, 30, 110, true},
-        {ids::HoldexGain, 0, 50, false},       {ids::HoldexGainSlider, 0, 50, false},
-        {ids::Range, 100, 500, false},         {ids::RangeSlider, 100, 500, false},
-        {ids::DGain, 0, 250, false},           {ids::DGainSlider, 0, 250, false},
-        {ids::DDamping, 0, 100, false},        {ids::DDampingSlider, 0, 100, false},
-        {ids::BaseGain, 30, 100, false},       {ids::BaseGainSlider, 30, 100, false},
-        {ids::HighLimit, 0, 150, true},        {ids::LowLimit, 0, 150, true},
-        {ids::Position, 0, 150, true},         {ids::PositionSlider, 352, 1696, false},
+        {ids::ControlResponse1, ids::ControlResponse1Slider, 0, 20, false},
+        {ids::ControlResponse2, ids::ControlResponse2Slider, 0, 20, false},
+        {ids::HoldexResponse1, ids::HoldexResponse1Slider, 0, 20, false},
+        {ids::HoldexResponse2, ids::HoldexResponse2Slider, 0, 20, false},
+        {ids::HoldexResponse3, ids::HoldexResponse3Slider, 0, 20, false},
+        {ids::HoldexResponse4, ids::HoldexResponse4Slider, 0, 20, false},
+        {ids::Pirouette, ids::PirouetteSlider, 1, 10, false},
+        {ids::ExpNormal, ids::ExpNormalSlider, -100, 100, false},
+        {ids::ExpHoldex, ids::ExpHoldexSlider, -100, 100, false},
+        {ids::YawRate, ids::YawRateSlider, 30, 110, true},
+        {ids::HoldexGain, ids::HoldexGainSlider, 0, 50, false},
+        {ids::Range, ids::RangeSlider, 100, 500, false},
+        {ids::DGain, ids::DGainSlider, 0, 250, false},
+        {ids::DDamping, ids::DDampingSlider, 0, 100, false},
+        {ids::BaseGain, ids::BaseGainSlider, 30, 100, false},
+        {ids::HighLimit, 0, 0, 150, true},
+        {ids::LowLimit, 0, 0, 150, true},
+        {ids::Position, 0, 0, 150, true},
+        {ids::PositionSlider, 0, 352, 1696, false},
     };
     for (const Range& r : kRanges) {
-        QWidget* w = Control(r.id);
-        retranslators_.push_back([w, r] {
-            w->setAccessibleDescription((r.percent ? tr("%1 to %2 percent") : tr("%1 to %2"))
-                                            .arg(r.minimum)
-                                            .arg(r.maximum));
+        QWidget* box = Control(r.valueBox);
+        QWidget* s = r.slider != 0 ? Control(r.slider) : nullptr;
+        retranslators_.push_back([box, s, r] {
+            const QString text =
+                (r.percent ? tr("%1 to %2 percent") : tr("%1 to %2")).arg(r.minimum).arg(r.maximum);
+            box->setAccessibleDescription(text);
+            if (s) s->setAccessibleDescription(text);
         });
     }
 
