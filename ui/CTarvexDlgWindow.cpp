@@ -467,6 +467,7 @@ void CTarvexDlg::BuildMenu() {
     // English captions but not their translations.
     auto popup = [this](const char* source) {
         QMenu* menu = menuBar_->addMenu(QString());
+        window_access::Adopt(menu->menuAction());
         retranslators_.push_back([menu, source] { menu->setTitle(tr(source, "menu")); });
         return menu;
     };

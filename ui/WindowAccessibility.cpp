@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSlider>
@@ -258,19 +259,25 @@ class TextBoxAccess final : public QAccessibleWidget,
 
 // ---- Menu items -----------------------------------------------------------------------------
 
+// A command in a menu, or a menu's title in the menu bar.
 class MenuItemAccess final : public QAccessibleInterface, public QAccessibleActionInterface {
   public:
     explicit MenuItemAccess(QAction* action) : action_(action) {}
 
-    bool isValid() const override { return !action_.isNull() && Menu() != nullptr; }
+    bool isValid() const override { return Owner() != nullptr; }
     QObject* object() const override { return action_; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessibleInterface* parent() const override {
-        return QAccessible::queryAccessibleInterface(Menu());
+        return QAccessible::queryAccessibleInterface(Owner());
     }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    // A title's one child is its menu.
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 && Submenu() ? QAccessible::queryAccessibleInterface(Submenu()) : nullptr;
+    }
+    int childCount() const override { return Submenu() ? 1 : 0; }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && Submenu() && child->object() == Submenu() ? 0 : -1;
+    }
     QString text(QAccessible::Text t) const override {
         if (action_.isNull()) return {};
         if (t == QAccessible::Name) return Plain(action_->text());
@@ -283,25 +290,31 @@ class MenuItemAccess final : public QAccessibleInterface, public QAccessibleActi
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
-        QMenu* menu = Menu();
-        if (menu == nullptr || !menu->isVisible()) return {};
-        const QRect r = menu->actionGeometry(action_);
-        return r.translated(menu->mapToGlobal(QPoint(0, 0)));
+        QWidget* owner = Owner();
+        if (owner == nullptr || !owner->isVisible()) return {};
+        QRect r;
+        if (auto* menu = qobject_cast<QMenu*>(owner)) r = menu->actionGeometry(action_);
+        if (auto* bar = qobject_cast<QMenuBar*>(owner)) r = bar->actionGeometry(action_);
+        return r.translated(owner->mapToGlobal(QPoint(0, 0)));
     }
     QAccessible::Role role() const override { return QAccessible::MenuItem; }
     QAccessible::State state() const override {
         QAccessible::State s;
-        QMenu* menu = Menu();
-        if (action_.isNull() || menu == nullptr) {
+        QWidget* owner = Owner();
+        if (owner == nullptr) {
             s.invalid = true;
             return s;
         }
+        QAction* active = nullptr;
+        if (auto* menu = qobject_cast<QMenu*>(owner)) active = menu->activeAction();
+        if (auto* bar = qobject_cast<QMenuBar*>(owner)) active = bar->activeAction();
         s.disabled = !action_->isEnabled();
         s.focusable = true;
-        s.focused = menu->activeAction() == action_;
-        s.invisible = !action_->isVisible() || !menu->isVisible();
+        s.focused = active == action_;
+        s.invisible = !action_->isVisible() || !owner->isVisible();
         s.checkable = action_->isCheckable();
         s.checked = action_->isChecked();
+        s.hasPopup = Submenu() != nullptr;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType t) override {
@@ -312,23 +325,38 @@ class MenuItemAccess final : public QAccessibleInterface, public QAccessibleActi
 
     QStringList actionNames() const override {
         if (action_.isNull() || !action_->isEnabled()) return {};
-        return {pressAction()};
+        return {Submenu() ? showMenuAction() : pressAction()};
     }
     void doAction(const QString& name) override {
-        if (name == pressAction() && !action_.isNull() && action_->isEnabled()) action_->trigger();
+        if (action_.isNull() || !action_->isEnabled()) return;
+        if (QMenu* menu = Submenu()) {
+            // A title opens its menu, as a click on it does.
+            auto* bar = qobject_cast<QMenuBar*>(Owner());
+            if (name != showMenuAction() || bar == nullptr) return;
+            if (menu->isVisible())
+                menu->hide();
+            else
+                bar->setActiveAction(action_);
+        } else if (name == pressAction()) {
+            action_->trigger();
+        }
     }
     QStringList keyBindingsForAction(const QString& name) const override {
-        if (name != pressAction() || action_.isNull() || action_->shortcut().isEmpty()) return {};
-        return {action_->shortcut().toString(QKeySequence::NativeText)};
+        const QString key = text(QAccessible::Accelerator);
+        if (!actionNames().contains(name) || key.isEmpty()) return {};
+        return {key};
     }
 
   private:
-    QMenu* Menu() const {
+    // The menu or menu bar that shows the action.
+    QWidget* Owner() const {
         if (action_.isNull()) return nullptr;
         for (QObject* owner : action_->associatedObjects())
-            if (auto* menu = qobject_cast<QMenu*>(owner)) return menu;
+            if (qobject_cast<QMenu*>(owner) || qobject_cast<QMenuBar*>(owner))
+                return static_cast<QWidget*>(owner);
         return nullptr;
     }
+    QMenu* Submenu() const { return action_.isNull() ? nullptr : action_->menu(); }
 
     QPointer<QAction> action_;
 };

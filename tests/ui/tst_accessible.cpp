@@ -428,7 +428,7 @@ class AccessibleTest : public QObject {
         }
     }
 
-    // Menu items are named without their shortcut text, in every language.
+    // Menu items and titles are named without mnemonic or shortcut text, in every language.
     void menuItemNames_data() {
         QTest::addColumn<QString>("language");
         QTest::newRow("en") << "en";
@@ -450,6 +450,15 @@ class AccessibleTest : public QObject {
             expected.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
             QCOMPARE(item->text(QAccessible::Name), expected.trimmed());
             QVERIFY(!expected.isEmpty());
+        }
+        // The menu bar's titles likewise.
+        QAccessibleInterface* bar =
+            QAccessible::queryAccessibleInterface(w->findChild<QMenuBar*>());
+        QCOMPARE(bar->childCount(), 3);
+        for (int i = 0; i < bar->childCount(); ++i) {
+            const QString name = bar->child(i)->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty() && !name.contains(u'(') && !name.contains(u'&'),
+                     qPrintable(name));
         }
         if (language == QStringLiteral("en"))
             QCOMPARE(MenuItem(w, ids::AppExit)->text(QAccessible::Name), QStringLiteral("Exit"));
