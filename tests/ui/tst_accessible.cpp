@@ -205,16 +205,45 @@ void ByAccess(Window& w, int target, bool menu, int value) {
     }
 }
 
+// The ways a user reaches a control.
+enum class Channel { Hand, Access, Key, Mnemonic };
+
+// The keyboard: Space on the focused button, or Alt and the caption's mnemonic, which
+// clicks a moment later.
+void ByKeyboard(Window& w, int target, Channel channel) {
+    QAbstractButton* button = w.button(target);
+    QVERIFY(button);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+    if (channel == Channel::Key) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        return;
+    }
+    const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+    QVERIFY(!mnemonic.isEmpty());
+    QTest::keyClick(w.dlg.get(), mnemonic[0].key(), Qt::AltModifier);
+    QTRY_VERIFY(!button->isDown());
+}
+
 Outcome Run(Setup setup, int target, bool menu, int value, const std::deque<MessageAnswer>& answers,
-            bool byAccess) {
+            Channel channel) {
     Window w;
     Prepare(w, setup);
     w.messages.answers = answers;
     if (menu && target == ids::AppAbout) CloseModalSoon();
-    if (byAccess)
-        ByAccess(w, target, menu, value);
-    else
-        ByHand(w, target, menu, value);
+    switch (channel) {
+        case Channel::Hand:
+            ByHand(w, target, menu, value);
+            break;
+        case Channel::Access:
+            ByAccess(w, target, menu, value);
+            break;
+        case Channel::Key:
+        case Channel::Mnemonic:
+            ByKeyboard(w, target, channel);
+            break;
+    }
     return Observe(w);
 }
 
@@ -292,9 +321,38 @@ class AccessibleTest : public QObject {
         QFETCH(bool, menu);
         QFETCH(int, value);
         QFETCH(MessageAnswer, answer);
-        const Outcome byHand = Run(setup, target, menu, value, {answer}, false);
-        const Outcome byAccess = Run(setup, target, menu, value, {answer}, true);
+        const Outcome byHand = Run(setup, target, menu, value, {answer}, Channel::Hand);
+        const Outcome byAccess = Run(setup, target, menu, value, {answer}, Channel::Access);
         CompareOutcomes(byAccess, byHand);
+    }
+
+    // The keys and the mnemonics reach the same handlers, once, as the click.
+    void keyboardDoesWhatTheHandDoes_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<Channel>("channel");
+        QTest::addColumn<MessageAnswer>("answer");
+        const auto key = Channel::Key, mnemonic = Channel::Mnemonic;
+        const auto yes = MessageAnswer::Yes, no = MessageAnswer::No;
+        QTest::newRow("Space on Enter") << Setup::Read << int(ids::Enter) << key << yes;
+        QTest::newRow("Alt+E, Enter") << Setup::Read << int(ids::Enter) << mnemonic << yes;
+        QTest::newRow("Alt+S, Set") << Setup::Procedure << int(ids::Set) << mnemonic << yes;
+        QTest::newRow("Alt+R, Read") << Setup::Connected << int(ids::ReadButton) << mnemonic << yes;
+        QTest::newRow("Space on Write") << Setup::Edited << int(ids::WriteButton) << key << yes;
+        QTest::newRow("Space on 3D, No") << Setup::Edited << int(ids::ThreeD) << key << no;
+        QTest::newRow("Space on F3C again") << Setup::Edited << int(ids::F3C) << key << yes;
+        QTest::newRow("Space on Reverse") << Setup::Edited << int(ids::GyroReverse) << key << yes;
+        QTest::newRow("Space on Bottom side") << Setup::Read << int(ids::BottomSide) << key << yes;
+        QTest::newRow("Space on Slow") << Setup::Edited << int(ids::Slow) << key << yes;
+    }
+    void keyboardDoesWhatTheHandDoes() {
+        QFETCH(Setup, setup);
+        QFETCH(int, target);
+        QFETCH(Channel, channel);
+        QFETCH(MessageAnswer, answer);
+        const Outcome byHand = Run(setup, target, false, 0, {answer}, Channel::Hand);
+        const Outcome byKeyboard = Run(setup, target, false, 0, {answer}, channel);
+        CompareOutcomes(byKeyboard, byHand);
     }
 
     // A disabled control, or a box the user cannot type into, takes no value and runs
