@@ -17,6 +17,7 @@
 #include "resources/strings/StringTable.h"
 #include "resources/window/WindowResources.h"
 #include "ui/CAboutDlg.h"
+#include "ui/WindowAccessibility.h"
 
 namespace {
 
@@ -29,21 +30,21 @@ struct SliderPair {
 };
 
 constexpr std::array<SliderPair, 15> kSliderPairs = {{
-    {ids::DGainSlider, ids::DGain, &CTarvexDlg::value1045},
-    {ids::YawRateSlider, ids::YawRate, &CTarvexDlg::value1039},
-    {ids::HoldexGainSlider, ids::HoldexGain, &CTarvexDlg::value1041},
-    {ids::ControlResponse1Slider, ids::ControlResponse1, &CTarvexDlg::value1018},
-    {ids::ControlResponse2Slider, ids::ControlResponse2, &CTarvexDlg::value1021},
-    {ids::HoldexResponse1Slider, ids::HoldexResponse1, &CTarvexDlg::value1024},
-    {ids::HoldexResponse2Slider, ids::HoldexResponse2, &CTarvexDlg::value1027},
-    {ids::HoldexResponse3Slider, ids::HoldexResponse3, &CTarvexDlg::value1030},
-    {ids::HoldexResponse4Slider, ids::HoldexResponse4, &CTarvexDlg::value1033},
-    {ids::ExpNormalSlider, ids::ExpNormal, &CTarvexDlg::value1035},
-    {ids::ExpHoldexSlider, ids::ExpHoldex, &CTarvexDlg::value1037},
-    {ids::DDampingSlider, ids::DDamping, &CTarvexDlg::value1047},
-    {ids::BaseGainSlider, ids::BaseGain, &CTarvexDlg::value1049},
-    {ids::RangeSlider, ids::Range, &CTarvexDlg::value1043},
-    {ids::PirouetteSlider, ids::Pirouette, &CTarvexDlg::value1062},
+    {ids::DGainSlider, ids::DGain, &CTarvexDlg::dGain},
+    {ids::YawRateSlider, ids::YawRate, &CTarvexDlg::holdexYawRatePercent},
+    {ids::HoldexGainSlider, ids::HoldexGain, &CTarvexDlg::holdexGain},
+    {ids::ControlResponse1Slider, ids::ControlResponse1, &CTarvexDlg::controlResponseRight},
+    {ids::ControlResponse2Slider, ids::ControlResponse2, &CTarvexDlg::controlResponseLeft},
+    {ids::HoldexResponse1Slider, ids::HoldexResponse1, &CTarvexDlg::holdexResponseRightIn},
+    {ids::HoldexResponse2Slider, ids::HoldexResponse2, &CTarvexDlg::holdexResponseRightOut},
+    {ids::HoldexResponse3Slider, ids::HoldexResponse3, &CTarvexDlg::holdexResponseLeftIn},
+    {ids::HoldexResponse4Slider, ids::HoldexResponse4, &CTarvexDlg::holdexResponseLeftOut},
+    {ids::ExpNormalSlider, ids::ExpNormal, &CTarvexDlg::expNormal},
+    {ids::ExpHoldexSlider, ids::ExpHoldex, &CTarvexDlg::expHoldex},
+    {ids::DDampingSlider, ids::DDamping, &CTarvexDlg::dDamping},
+    {ids::BaseGainSlider, ids::BaseGain, &CTarvexDlg::baseGain},
+    {ids::RangeSlider, ids::Range, &CTarvexDlg::holdexRange},
+    {ids::PirouetteSlider, ids::Pirouette, &CTarvexDlg::pirouetteSetting},
 }};
 
 // Every numeric value box and its value.
@@ -53,24 +54,24 @@ struct ValueBox {
 };
 
 constexpr std::array<ValueBox, 18> kValueBoxes = {{
-    {ids::ControlResponse1, &CTarvexDlg::value1018},
-    {ids::ControlResponse2, &CTarvexDlg::value1021},
-    {ids::HoldexResponse1, &CTarvexDlg::value1024},
-    {ids::HoldexResponse2, &CTarvexDlg::value1027},
-    {ids::HoldexResponse3, &CTarvexDlg::value1030},
-    {ids::HoldexResponse4, &CTarvexDlg::value1033},
-    {ids::ExpNormal, &CTarvexDlg::value1035},
-    {ids::ExpHoldex, &CTarvexDlg::value1037},
-    {ids::YawRate, &CTarvexDlg::value1039},
-    {ids::HoldexGain, &CTarvexDlg::value1041},
-    {ids::Range, &CTarvexDlg::value1043},
-    {ids::DGain, &CTarvexDlg::value1045},
-    {ids::DDamping, &CTarvexDlg::value1047},
-    {ids::BaseGain, &CTarvexDlg::value1049},
-    {ids::HighLimit, &CTarvexDlg::value1054},
-    {ids::LowLimit, &CTarvexDlg::value1056},
-    {ids::Position, &CTarvexDlg::value1057},
-    {ids::Pirouette, &CTarvexDlg::value1062},
+    {ids::ControlResponse1, &CTarvexDlg::controlResponseRight},
+    {ids::ControlResponse2, &CTarvexDlg::controlResponseLeft},
+    {ids::HoldexResponse1, &CTarvexDlg::holdexResponseRightIn},
+    {ids::HoldexResponse2, &CTarvexDlg::holdexResponseRightOut},
+    {ids::HoldexResponse3, &CTarvexDlg::holdexResponseLeftIn},
+    {ids::HoldexResponse4, &CTarvexDlg::holdexResponseLeftOut},
+    {ids::ExpNormal, &CTarvexDlg::expNormal},
+    {ids::ExpHoldex, &CTarvexDlg::expHoldex},
+    {ids::YawRate, &CTarvexDlg::holdexYawRatePercent},
+    {ids::HoldexGain, &CTarvexDlg::holdexGain},
+    {ids::Range, &CTarvexDlg::holdexRange},
+    {ids::DGain, &CTarvexDlg::dGain},
+    {ids::DDamping, &CTarvexDlg::dDamping},
+    {ids::BaseGain, &CTarvexDlg::baseGain},
+    {ids::HighLimit, &CTarvexDlg::limitHighPercent},
+    {ids::LowLimit, &CTarvexDlg::limitLowPercent},
+    {ids::Position, &CTarvexDlg::positionPercent},
+    {ids::Pirouette, &CTarvexDlg::pirouetteSetting},
 }};
 
 // Every text box the program fills and its text.
@@ -80,14 +81,14 @@ struct TextBox {
 };
 
 constexpr std::array<TextBox, 9> kTextBoxes = {{
-    {ids::ControlResponse1Label, &CTarvexDlg::text1017},
-    {ids::ControlResponse2Label, &CTarvexDlg::text1020},
-    {ids::HoldexResponse1Label, &CTarvexDlg::text1023},
-    {ids::HoldexResponse2Label, &CTarvexDlg::text1026},
-    {ids::HoldexResponse3Label, &CTarvexDlg::text1029},
-    {ids::HoldexResponse4Label, &CTarvexDlg::text1032},
-    {ids::HighLimitLabel, &CTarvexDlg::text1053},
-    {ids::LowLimitLabel, &CTarvexDlg::text1055},
+    {ids::ControlResponse1Label, &CTarvexDlg::controlResponse1Label},
+    {ids::ControlResponse2Label, &CTarvexDlg::controlResponse2Label},
+    {ids::HoldexResponse1Label, &CTarvexDlg::holdexResponse1Label},
+    {ids::HoldexResponse2Label, &CTarvexDlg::holdexResponse2Label},
+    {ids::HoldexResponse3Label, &CTarvexDlg::holdexResponse3Label},
+    {ids::HoldexResponse4Label, &CTarvexDlg::holdexResponse4Label},
+    {ids::HighLimitLabel, &CTarvexDlg::highLimitLabel},
+    {ids::LowLimitLabel, &CTarvexDlg::lowLimitLabel},
     {ids::Status, &CTarvexDlg::statusText},
 }};
 
@@ -266,18 +267,21 @@ void CTarvexDlg::SetRadio(QButtonGroup* group, int index) {
 }
 
 void CTarvexDlg::ValuesToControls() {
-    Edit(ids::IdBox)->setText(QString::number(value1001));
-    qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->setChecked(value1002 != 0);
+    Edit(ids::IdBox)->setText(QString::number(gyroId));
+    qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->setChecked(notUsingId != 0);
     qobject_cast<QComboBox*>(Control(ids::RudderChannel))->setCurrentIndex(rudderChannelIndex);
-    qobject_cast<QComboBox*>(Control(ids::GainChannel))->setCurrentIndex(value1004);
-    SetRadio(flightGroup_, value1005);
-    SetRadio(servoGroup_, value1007);
-    SetRadio(reverseGroup_, value1010);
+    qobject_cast<QComboBox*>(Control(ids::GainChannel))->setCurrentIndex(gainChannelIndex);
+    SetRadio(flightGroup_, flightModeIndex);
+    SetRadio(servoGroup_, servoModeIndex);
+    SetRadio(reverseGroup_, gyroReverseIndex);
     SetRadio(mountingGroup_, mounting);
-    SetRadio(responseGroup_, value1014);
+    SetRadio(responseGroup_, responseModeIndex);
     for (const ValueBox& box : kValueBoxes)
         Edit(box.id)->setText(QString::number(this->*box.value));
+    const QString shownStatus = Edit(ids::Status)->text();
     for (const TextBox& box : kTextBoxes) Edit(box.id)->setText(this->*box.text);
+    // A new prompt is spoken at once, wherever the focus is.
+    if (statusText != shownStatus) window_access::AnnounceStatus(Edit(ids::Status));
     auto* enter = qobject_cast<QAbstractButton*>(Control(ids::Enter));
     const QSignalBlocker block(enter);
     enter->setChecked(enterPressed != 0);
@@ -298,15 +302,15 @@ bool CTarvexDlg::ControlsToValues() {
         box->selectAll();
         return false;
     }
-    value1001 = id;
-    value1002 = qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->isChecked() ? 1 : 0;
+    gyroId = id;
+    notUsingId = qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->isChecked() ? 1 : 0;
     rudderChannelIndex = qobject_cast<QComboBox*>(Control(ids::RudderChannel))->currentIndex();
-    value1004 = qobject_cast<QComboBox*>(Control(ids::GainChannel))->currentIndex();
-    value1005 = flightGroup_->checkedId();
-    value1007 = servoGroup_->checkedId();
-    value1010 = reverseGroup_->checkedId();
+    gainChannelIndex = qobject_cast<QComboBox*>(Control(ids::GainChannel))->currentIndex();
+    flightModeIndex = flightGroup_->checkedId();
+    servoModeIndex = servoGroup_->checkedId();
+    gyroReverseIndex = reverseGroup_->checkedId();
     mounting = mountingGroup_->checkedId();
-    value1014 = responseGroup_->checkedId();
+    responseModeIndex = responseGroup_->checkedId();
     for (const ValueBox& box : kValueBoxes) {
         // The value boxes are read-only and hold what the program put there.
         this->*box.value = Edit(box.id)->text().trimmed().toInt();
@@ -320,32 +324,32 @@ bool CTarvexDlg::ControlsToValues() {
 
 void CTarvexDlg::RefreshFromImage() {
     const ParameterRecord& r = gyro.workingRecord;
-    value1001 = r.gyroId();
-    Edit(ids::IdBox)->setReadOnly(value1002 == 0);
-    value1010 = r.gyroReverse();
-    value1005 = r.flightMode() == 1 ? 0 : 1;
+    gyroId = r.gyroId();
+    Edit(ids::IdBox)->setReadOnly(notUsingId == 0);
+    gyroReverseIndex = r.gyroReverse();
+    flightModeIndex = r.flightMode() == 1 ? 0 : 1;
     static constexpr std::array<int, 4> kServoIndex = {2, 2, 0, 1};
-    value1007 = kServoIndex[static_cast<std::size_t>(r.servoMode())];
-    value1014 = r.responseMode();
+    servoModeIndex = kServoIndex[static_cast<std::size_t>(r.servoMode())];
+    responseModeIndex = r.responseMode();
     rudderChannelIndex = r.rudderChannel();
-    value1004 = r.gainChannel();
-    value1018 = r.controlResponseRight();
-    value1021 = r.controlResponseLeft();
-    value1024 = r.holdexResponseRightIn();
-    value1027 = r.holdexResponseRightOut();
-    value1030 = r.holdexResponseLeftIn();
-    value1033 = r.holdexResponseLeftOut();
-    value1054 = limitPercent(r.limitHigh());
-    value1056 = limitPercent(r.limitLow());
-    value1039 = yawRatePercent(r.holdexYawRate(), r.modeFlags());
-    value1041 = r.holdexGain();
-    value1045 = r.dGain();
-    value1047 = r.dDamping();
-    value1049 = r.baseGain();
-    value1043 = r.holdexRange();
-    value1035 = r.expNormal();
-    value1037 = r.expHoldex();
-    value1062 = std::clamp(pirouetteConsistency(r.pirouetteCurve()), 1, 11);
+    gainChannelIndex = r.gainChannel();
+    controlResponseRight = r.controlResponseRight();
+    controlResponseLeft = r.controlResponseLeft();
+    holdexResponseRightIn = r.holdexResponseRightIn();
+    holdexResponseRightOut = r.holdexResponseRightOut();
+    holdexResponseLeftIn = r.holdexResponseLeftIn();
+    holdexResponseLeftOut = r.holdexResponseLeftOut();
+    limitHighPercent = limitPercent(r.limitHigh());
+    limitLowPercent = limitPercent(r.limitLow());
+    holdexYawRatePercent = yawRatePercent(r.holdexYawRate(), r.modeFlags());
+    holdexGain = r.holdexGain();
+    dGain = r.dGain();
+    dDamping = r.dDamping();
+    baseGain = r.baseGain();
+    holdexRange = r.holdexRange();
+    expNormal = r.expNormal();
+    expHoldex = r.expHoldex();
+    pirouetteSetting = std::clamp(pirouetteConsistency(r.pirouetteCurve()), 1, 11);
     ValuesToControls();
 }
 
@@ -381,7 +385,7 @@ int CTarvexDlg::SliderToLimitRaw(int position) {
 void CTarvexDlg::ReadSliders() {
     for (const SliderPair& pair : kSliderPairs) this->*pair.value = Slider(pair.slider)->value();
     const int position = Slider(ids::PositionSlider)->value();
-    value1057 = limitPercent(static_cast<std::uint16_t>(SliderToLimitRaw(position)));
+    positionPercent = limitPercent(static_cast<std::uint16_t>(SliderToLimitRaw(position)));
     // The rudder channel follows the Position slider on every call; the value goes out only
     // while the stream runs. A channel index outside 0..15 writes nothing.
     BusFrame.setChannel(rudderChannelIndex, static_cast<std::uint16_t>(position));
@@ -395,15 +399,15 @@ void CTarvexDlg::OnSliderScroll() {
 
 void CTarvexDlg::UpdateDirectionLabels() {
     const bool bottom = mounting == 1;
-    text1017 = strings::text(bottom ? 125 : 124);
-    text1020 = strings::text(bottom ? 124 : 125);
-    text1023 = strings::text(bottom ? 128 : 126);
-    text1026 = strings::text(bottom ? 129 : 127);
-    text1029 = strings::text(bottom ? 126 : 128);
-    text1032 = strings::text(bottom ? 127 : 129);
+    controlResponse1Label = strings::text(bottom ? 125 : 124);
+    controlResponse2Label = strings::text(bottom ? 124 : 125);
+    holdexResponse1Label = strings::text(bottom ? 128 : 126);
+    holdexResponse2Label = strings::text(bottom ? 129 : 127);
+    holdexResponse3Label = strings::text(bottom ? 126 : 128);
+    holdexResponse4Label = strings::text(bottom ? 127 : 129);
     const bool same = gyro.workingRecord.gyroReverse() == (bottom ? 1 : 0);
-    text1053 = strings::text(same ? 124 : 125);
-    text1055 = strings::text(same ? 125 : 124);
+    highLimitLabel = strings::text(same ? 124 : 125);
+    lowLimitLabel = strings::text(same ? 125 : 124);
     ValuesToControls();
 }
 
@@ -411,28 +415,29 @@ void CTarvexDlg::StoreToImage() {
     // A refused ID text leaves every value as it was; the store goes on with them.
     ControlsToValues();
     ParameterRecord& r = gyro.workingRecord;
-    r.setGyroId(Clamp<std::uint16_t>(value1001, 0, 65535));
-    r.setFlightMode(value1005 == 0 ? 1 : 0);
-    r.setGyroReverse(value1010 != 0 ? 1 : 0);
-    r.setServoMode(value1007 == 0 ? 2 : value1007 == 1 ? 3 : 0);
-    r.setControlResponseRight(Clamp<std::uint8_t>(value1018, 0, 255));
-    r.setControlResponseLeft(Clamp<std::uint8_t>(value1021, 0, 255));
-    r.setDGain(Clamp<std::uint8_t>(value1045, 0, 255));
-    r.setHoldexYawRate(Clamp<std::uint16_t>(yawRateRaw(value1039, r.modeFlags()), 0, 65535));
-    r.setHoldexGain(Clamp<std::uint8_t>(value1041, 0, 255));
-    r.setHoldexResponseRightIn(Clamp<std::uint8_t>(value1024, 0, 255));
-    r.setHoldexResponseRightOut(Clamp<std::uint8_t>(value1027, 0, 255));
-    r.setHoldexResponseLeftIn(Clamp<std::uint8_t>(value1030, 0, 255));
-    r.setHoldexResponseLeftOut(Clamp<std::uint8_t>(value1033, 0, 255));
+    r.setGyroId(Clamp<std::uint16_t>(gyroId, 0, 65535));
+    r.setFlightMode(flightModeIndex == 0 ? 1 : 0);
+    r.setGyroReverse(gyroReverseIndex != 0 ? 1 : 0);
+    r.setServoMode(servoModeIndex == 0 ? 2 : servoModeIndex == 1 ? 3 : 0);
+    r.setControlResponseRight(Clamp<std::uint8_t>(controlResponseRight, 0, 255));
+    r.setControlResponseLeft(Clamp<std::uint8_t>(controlResponseLeft, 0, 255));
+    r.setDGain(Clamp<std::uint8_t>(dGain, 0, 255));
+    r.setHoldexYawRate(
+        Clamp<std::uint16_t>(yawRateRaw(holdexYawRatePercent, r.modeFlags()), 0, 65535));
+    r.setHoldexGain(Clamp<std::uint8_t>(holdexGain, 0, 255));
+    r.setHoldexResponseRightIn(Clamp<std::uint8_t>(holdexResponseRightIn, 0, 255));
+    r.setHoldexResponseRightOut(Clamp<std::uint8_t>(holdexResponseRightOut, 0, 255));
+    r.setHoldexResponseLeftIn(Clamp<std::uint8_t>(holdexResponseLeftIn, 0, 255));
+    r.setHoldexResponseLeftOut(Clamp<std::uint8_t>(holdexResponseLeftOut, 0, 255));
     const int rudder = std::clamp(rudderChannelIndex, 0, 255);
-    const int gain = std::clamp(value1004, 0, 255);
+    const int gain = std::clamp(gainChannelIndex, 0, 255);
     r.setChannels(static_cast<std::uint8_t>((rudder & 0x0F) + 16 * gain));
-    r.setExpNormal(Clamp<std::int8_t>(value1035, -128, 127));
-    r.setExpHoldex(Clamp<std::int8_t>(value1037, -128, 127));
-    r.setDDamping(Clamp<std::uint8_t>(value1047, 0, 255));
-    r.setBaseGain(Clamp<std::uint8_t>(value1049, 0, 255));
-    r.setHoldexRange(Clamp<std::uint16_t>(value1043, 0, 65535));
-    r.setResponseMode(std::clamp(value1014, 0, 2));
+    r.setExpNormal(Clamp<std::int8_t>(expNormal, -128, 127));
+    r.setExpHoldex(Clamp<std::int8_t>(expHoldex, -128, 127));
+    r.setDDamping(Clamp<std::uint8_t>(dDamping, 0, 255));
+    r.setBaseGain(Clamp<std::uint8_t>(baseGain, 0, 255));
+    r.setHoldexRange(Clamp<std::uint16_t>(holdexRange, 0, 65535));
+    r.setResponseMode(std::clamp(responseModeIndex, 0, 2));
     // The pirouette row comes from the slider itself, not from its value box.
     r.setPirouetteCurve(pirouetteRow(std::clamp(Slider(ids::PirouetteSlider)->value(), 1, 11)));
     UpdateDirectionLabels();

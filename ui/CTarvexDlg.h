@@ -128,26 +128,41 @@ class CTarvexDlg : public QDialog {
     std::uint16_t limitPointB = 0;
     int limitStep = 0;
 
-    // One value per exchanged control, named by control id.
-    int value1001 = 0;           // ID
-    int value1002 = 0;           // "Not using ID"
-    int rudderChannelIndex = 0;  // 1003
-    int value1004 = 0;           // gain channel index
-    int value1005 = 0;           // flight mode radio index (0 F3C, 1 3D)
-    int value1007 = 0;           // servo mode radio index
-    int value1010 = 0;           // gyro reverse radio index
-    int mounting = 0;            // 1012/1013, window state only
-    int value1014 = 0;           // response mode radio index, -1 when none is checked
-    int value1018 = 0, value1021 = 0;
-    int value1024 = 0, value1027 = 0, value1030 = 0, value1033 = 0;
-    int value1035 = 0, value1037 = 0, value1039 = 0, value1041 = 0, value1043 = 0;
-    int value1045 = 0, value1047 = 0, value1049 = 0;
-    int value1054 = 0, value1056 = 0, value1057 = 0;
-    int value1062 = 0;
-    int enterPressed = 0;  // 1051
-    QString text1017, text1020, text1023, text1026, text1029, text1032;
-    QString text1053, text1055;
-    QString statusText;  // 1061
+    // One value per exchanged control, named after what it holds (control id in the comment).
+    int gyroId = 0;                  // 1001, the ID box
+    int notUsingId = 0;              // 1002, "Not using ID"
+    int rudderChannelIndex = 0;      // 1003
+    int gainChannelIndex = 0;        // 1004
+    int flightModeIndex = 0;         // 1005/1006 radio index (0 F3C, 1 3D)
+    int servoModeIndex = 0;          // 1007-1009 radio index
+    int gyroReverseIndex = 0;        // 1010/1011 radio index
+    int mounting = 0;                // 1012/1013, window state only
+    int responseModeIndex = 0;       // 1014-1016 radio index, -1 when none is checked
+    int controlResponseRight = 0;    // 1018
+    int controlResponseLeft = 0;     // 1021
+    int holdexResponseRightIn = 0;   // 1024
+    int holdexResponseRightOut = 0;  // 1027
+    int holdexResponseLeftIn = 0;    // 1030
+    int holdexResponseLeftOut = 0;   // 1033
+    int expNormal = 0;               // 1035
+    int expHoldex = 0;               // 1037
+    int holdexYawRatePercent = 0;    // 1039, percent of the mode's base rate
+    int holdexGain = 0;              // 1041
+    int holdexRange = 0;             // 1043
+    int dGain = 0;                   // 1045
+    int dDamping = 0;                // 1047
+    int baseGain = 0;                // 1049
+    int limitHighPercent = 0;        // 1054
+    int limitLowPercent = 0;         // 1056
+    int positionPercent = 0;         // 1057
+    int pirouetteSetting = 0;        // 1062, pirouette consistency 1..10
+    int enterPressed = 0;            // 1051
+    // The direction texts of the label boxes, by row.
+    QString controlResponse1Label, controlResponse2Label;  // 1017, 1020
+    QString holdexResponse1Label, holdexResponse2Label;    // 1023, 1026
+    QString holdexResponse3Label, holdexResponse4Label;    // 1029, 1032
+    QString highLimitLabel, lowLimitLabel;                 // 1053, 1055
+    QString statusText;                                    // 1061
 
   protected:
     void closeEvent(QCloseEvent* event) override;

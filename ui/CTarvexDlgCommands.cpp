@@ -62,7 +62,7 @@ bool CTarvexDlg::WriteGyro() {
     std::optional<WaitCursor> wait(std::in_place);
     if (enterPressed != 0) StopLimitSetting();
     try {
-        RunWriteCommand(gyro, value1002 != 0);
+        RunWriteCommand(gyro, notUsingId != 0);
     } catch (const std::exception& error) {
         wait.reset();
         ShowMessage(FailureMessage(CommandKind::Write, error), MessageIcon::Stop);

@@ -120,8 +120,8 @@ void CTarvexDlg::OnSetClicked() {
     const int low = limitPointA > limitPointB ? limitPointB : limitPointA;
     setLimitHigh(record, high);
     setLimitLow(record, low);
-    value1054 = limitPercent(record.limitHigh());
-    value1056 = limitPercent(record.limitLow());
+    limitHighPercent = limitPercent(record.limitHigh());
+    limitLowPercent = limitPercent(record.limitLow());
 
     // The gyro is not taken out of its limit mode here: the new limits go to it with the
     // next Write.

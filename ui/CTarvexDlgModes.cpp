@@ -26,7 +26,7 @@ void CTarvexDlg::OnMountingClicked() {
 void CTarvexDlg::OnNotUsingIdClicked() {
     ControlsToValues();
     if (auto* idBox = qobject_cast<QLineEdit*>(Control(ids::IdBox)))
-        idBox->setReadOnly(value1002 == 0);
+        idBox->setReadOnly(notUsingId == 0);
     StoreToImage();
 }
 

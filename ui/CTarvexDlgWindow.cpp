@@ -22,27 +22,11 @@
 
 #include "resources/strings/StringTable.h"
 #include "ui/CTarvexDlg.h"
+#include "ui/WindowAccessibility.h"
 
 namespace {
 
-// A caption without its mnemonic marks, for accessible names: "(&X)" suffixes go, a single
-// '&' goes, "&&" stays as '&', and line breaks become blanks.
-QString Plain(QString text) {
-    static const QRegularExpression suffix(QStringLiteral("\\(&[^)]\\)"));
-    text.remove(suffix);
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&') {
-            if (i + 1 < text.size() && text[i + 1] == u'&') out += u'&', ++i;
-            continue;
-        }
-        out += text[i] == u'\n' ? QChar(u' ') : text[i];
-    }
-    const qsizetype tab = out.indexOf(u'\t');
-    if (tab >= 0) out.truncate(tab);
-    return out.trimmed();
-}
+using window_access::Plain;
 
 // Return or the keypad's Enter on a push button with the focus clicks it, as a dialog's
 // push buttons do, without any button being the dialog's default.
@@ -76,6 +60,7 @@ void CTarvexDlg::BuildWindow() {
     auto reg = [this](QWidget* w, int id) {
         w->setObjectName(QStringLiteral("c%1").arg(id));
         controls_[id] = w;
+        window_access::Adopt(w);
         return w;
     };
     auto text = [this](auto* w, const char* source) {
@@ -386,6 +371,7 @@ void CTarvexDlg::BuildWindow() {
     }
     captionRow(limitGrid, 3, limitBox, QT_TR_NOOP("Position"), ids::Position, ids::PositionSlider);
     auto* status = new QLineEdit;
+    window_access::AdoptStatusLine(status);
     reg(status, ids::Status);
     status->setReadOnly(true);
     status->setFocusPolicy(Qt::NoFocus);
@@ -410,6 +396,47 @@ void CTarvexDlg::BuildWindow() {
         commands->addWidget(b);
     }
     right->addLayout(commands);
+
+    // Each value box and slider tells its range, and its unit where it has one. The limit
+    // and Position boxes show percent; the Position slider moves in raw positions.
+    struct Range {
+        int valueBox;
+        int slider;  // 0: a box without a slider of the same scale
+        int minimum;
+        int maximum;
+        bool percent;
+    };
+    static constexpr Range kRanges[] = {
+        {ids::ControlResponse1, ids::ControlResponse1Slider, 0, 20, false},
+        {ids::ControlResponse2, ids::ControlResponse2Slider, 0, 20, false},
+        {ids::HoldexResponse1, ids::HoldexResponse1Slider, 0, 20, false},
+        {ids::HoldexResponse2, ids::HoldexResponse2Slider, 0, 20, false},
+        {ids::HoldexResponse3, ids::HoldexResponse3Slider, 0, 20, false},
+        {ids::HoldexResponse4, ids::HoldexResponse4Slider, 0, 20, false},
+        {ids::Pirouette, ids::PirouetteSlider, 1, 10, false},
+        {ids::ExpNormal, ids::ExpNormalSlider, -100, 100, false},
+        {ids::ExpHoldex, ids::ExpHoldexSlider, -100, 100, false},
+        {ids::YawRate, ids::YawRateSlider, 30, 110, true},
+        {ids::HoldexGain, ids::HoldexGainSlider, 0, 50, false},
+        {ids::Range, ids::RangeSlider, 100, 500, false},
+        {ids::DGain, ids::DGainSlider, 0, 250, false},
+        {ids::DDamping, ids::DDampingSlider, 0, 100, false},
+        {ids::BaseGain, ids::BaseGainSlider, 30, 100, false},
+        {ids::HighLimit, 0, 0, 150, true},
+        {ids::LowLimit, 0, 0, 150, true},
+        {ids::Position, 0, 0, 150, true},
+        {ids::PositionSlider, 0, 352, 1696, false},
+    };
+    for (const Range& r : kRanges) {
+        QWidget* box = Control(r.valueBox);
+        QWidget* s = r.slider != 0 ? Control(r.slider) : nullptr;
+        retranslators_.push_back([box, s, r] {
+            const QString text =
+                (r.percent ? tr("%1 to %2 percent") : tr("%1 to %2")).arg(r.minimum).arg(r.maximum);
+            box->setAccessibleDescription(text);
+            if (s) s->setAccessibleDescription(text);
+        });
+    }
 
     // ---- The whole window ----------------------------------------------------------------
     auto* columns = new QHBoxLayout;
@@ -440,6 +467,7 @@ void CTarvexDlg::BuildMenu() {
     // English captions but not their translations.
     auto popup = [this](const char* source) {
         QMenu* menu = menuBar_->addMenu(QString());
+        window_access::Adopt(menu->menuAction());
         retranslators_.push_back([menu, source] { menu->setTitle(tr(source, "menu")); });
         return menu;
     };
@@ -456,6 +484,7 @@ void CTarvexDlg::BuildMenu() {
         connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
         retranslators_.push_back([action, source] { action->setText(tr(source, "menu")); });
         menu->addAction(action);
+        window_access::Adopt(action);
         actions_[id] = action;
         return action;
     };

@@ -251,5 +251,13 @@
         <source>Please enter an integer between %1 and %2.</source>
         <translation>Geben Sie eine ganze Zahl zwischen %1 und %2 ein.</translation>
     </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 bis %2</translation>
+    </message>
+    <message>
+        <source>%1 to %2 percent</source>
+        <translation>%1 bis %2 Prozent</translation>
+    </message>
 </context>
 </TS>

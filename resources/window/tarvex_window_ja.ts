@@ -251,5 +251,13 @@
         <source>Please enter an integer between %1 and %2.</source>
         <translation>%1 から %2 までの整数を入力してください。</translation>
     </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 から %2</translation>
+    </message>
+    <message>
+        <source>%1 to %2 percent</source>
+        <translation>%1 から %2 パーセント</translation>
+    </message>
 </context>
 </TS>

@@ -120,7 +120,7 @@ void CommandsTest::writeVerifiesWithTheIdChoice() {
     QVERIFY(w.connected);
     QVERIFY(w.Read());
     if (notUsingId) w.Click(ids::NotUsingId);
-    QCOMPARE(w->value1002, notUsingId ? 1 : 0);
+    QCOMPARE(w->notUsingId, notUsingId ? 1 : 0);
     w->OnWrite();
     QCOMPARE(w.messages.Ids(), Ids({105}));
     std::array<std::uint8_t, 17> last{};

@@ -130,11 +130,11 @@ void ModesTest::notUsingIdMakesTheIdBoxWritable() {
     QVERIFY(w.edit(ids::IdBox)->isReadOnly());
     w.Click(ids::NotUsingId);
     QVERIFY(!w.edit(ids::IdBox)->isReadOnly());
-    QCOMPARE(w->value1002, 1);
+    QCOMPARE(w->notUsingId, 1);
     w.edit(ids::IdBox)->setText(QStringLiteral("1234"));
     w.Click(ids::NotUsingId);  // cleared again: the ID box's text is stored, then locked
     QVERIFY(w.edit(ids::IdBox)->isReadOnly());
-    QCOMPARE(w->value1002, 0);
+    QCOMPARE(w->notUsingId, 0);
     QCOMPARE(w->gyro.workingRecord.gyroId(), 1234);
     QCOMPARE(w.messages.Ids(), Ids({}));
 }
@@ -249,7 +249,7 @@ void ModesTest::initialize() {
     QCOMPARE(after.gyroId(), before.gyroId());
     QCOMPARE(w->mounting, 1);
     QVERIFY(Checked(w, ids::BottomSide));
-    QCOMPARE(w->value1002, 1);
+    QCOMPARE(w->notUsingId, 1);
     if (answer == MessageAnswer::No) {
         QCOMPARE(after, before);
         QCOMPARE(w.text(ids::IdBox), QStringLiteral("777"));

@@ -361,12 +361,12 @@ class WindowTest : public QObject {
         Window w;
         w.Show(Factory());
         // Values outside their fields, as only the value boxes can hold them.
-        w->value1018 = 300;
-        w->value1021 = -5;
-        w->value1035 = 200;
-        w->value1037 = -200;
-        w->value1043 = 70000;
-        w->value1049 = 999;
+        w->controlResponseRight = 300;
+        w->controlResponseLeft = -5;
+        w->expNormal = 200;
+        w->expHoldex = -200;
+        w->holdexRange = 70000;
+        w->baseGain = 999;
         w->ValuesToControls();
         w->StoreToImage();
         QCOMPARE(w.record().controlResponseRight(), 255);
@@ -474,7 +474,7 @@ class WindowTest : public QObject {
         w.Show(Factory());
         QVERIFY(w.edit(1001)->isReadOnly());
         // "Not using ID" makes the ID box writable at the next refresh.
-        w->value1002 = 1;
+        w->notUsingId = 1;
         w->RefreshFromImage();
         QVERIFY(!w.edit(1001)->isReadOnly());
         w.edit(1001)->setText(text);
@@ -628,6 +628,16 @@ class WindowTest : public QObject {
     }
 
     void accessibleNamesAndBuddies() {
+        for (const char* language : {"de", "ja"}) {
+            strings::chooseLanguage(*qApp, QString::fromLatin1(language));
+            Window w;
+            for (int id : kAllIds) {
+                const QString where = QString::fromLatin1(language) + u' ' + QString::number(id);
+                QVERIFY2(!w->Control(id)->accessibleName().isEmpty(), qPrintable(where));
+                QVERIFY2(!w->Control(id)->accessibleName().contains(u'&'), qPrintable(where));
+            }
+        }
+        strings::chooseLanguage(*qApp, QStringLiteral("en"));
         Window w;
         for (int id : kAllIds) {
             QVERIFY2(!w->Control(id)->accessibleName().isEmpty(), qPrintable(QString::number(id)));
