@@ -34,6 +34,7 @@ inline void PrepareEnvironment() {
     qputenv("TARVEX_VGYRO_FAST", "1");
     qputenv("TARVEX_VGYRO_STATE", "none");
     qunsetenv("TARVEX_VGYRO_FAULTS");
+    IsolateUserSettings();
 }
 
 inline QByteArray VirtualGyroPath() {
