@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QStringList>
 #include <cstdio>
@@ -29,6 +30,76 @@ const char* IconName(MessageIcon icon) {
     return "";
 }
 
+void PrintUsage(const QString& error) {
+    PrintError(error);
+    std::fputs("Usage: tarvex [options] [file]\nTry 'tarvex --help'.\n", stderr);
+}
+
+// Qt's own options, which QApplication takes out of the command line itself: the name and
+// whether a value follows ("-style fusion" or "-style=fusion"; one dash or two).
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"style", true},           {"stylesheet", true},
+    {"display", true},         {"geometry", true},
+    {"reverse", false},        {"widgetcount", false},
+    {"nograb", false},         {"dograb", false},
+    {"sync", false},
+};
+
+// The arguments without Qt's own options, up to "--"; platform receives -platform's value.
+QStringList WithoutQtOptions(const QStringList& arguments, QString* platform) {
+    QStringList ours;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (i == 0 || !argument.startsWith(u'-') || argument == QLatin1String("--")) {
+            ours << argument;
+            if (argument == QLatin1String("--")) {
+                ours << arguments.mid(i + 1);
+                break;
+            }
+            continue;
+        }
+        const QString body = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        const qsizetype equals = body.indexOf(u'=');
+        const QString name = equals < 0 ? body : body.left(equals);
+        const QtOption* qt = nullptr;
+        for (const QtOption& option : kQtOptions)
+            if (name == QLatin1String(option.name)) qt = &option;
+        if (qt == nullptr) {
+            ours << argument;
+            continue;
+        }
+        QString value;
+        if (equals >= 0)
+            value = body.mid(equals + 1);
+        else if (qt->takesValue && i + 1 < arguments.size())
+            value = arguments[++i];
+        if (name == QLatin1String("platform")) *platform = value;
+    }
+    return ours;
+}
+
+// Whether Qt's platform plugin has a display to start on; without one it would abort.
+bool HaveDisplay(const QString& platformOption) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!platformOption.isEmpty()) return true;
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(name)) return true;
+    return false;
+#else
+    Q_UNUSED(platformOption);
+    return true;
+#endif
+}
+
 class StandardErrorMessages final : public MessageService {
   public:
     MessageAnswer Show(QWidget*, int id, const QString& text, MessageIcon icon,
@@ -48,11 +119,16 @@ MessageService& UnattendedMessageService() {
     return service;
 }
 
-bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode) {
+bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, int& exitCode) {
+    QString platform;
+    const QStringList ours = WithoutQtOptions(arguments, &platform);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Configuration tool for the KR640 tail-rotor gyro and the TBX-3 adapter."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption: its --help-all lists Qt's options, which need a QApplication.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays help on commandline options."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
@@ -82,14 +158,23 @@ bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode
                        "first one (tarvex-cli list shows them)."),
         QStringLiteral("serial"));
     parser.addOption(adapter);
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("A settings file (.tcf) to open at start, as File > Open does."),
+        QStringLiteral("[file]"));
+    // Options come before the file; anything after it counts as a second file.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
 
-    if (!parser.parse(app.arguments())) {
-        PrintError(parser.errorText());
+    if (!parser.parse(ours)) {
+        PrintUsage(parser.errorText());
         exitCode = 2;
         return false;
     }
     if (parser.isSet(help)) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        // Without a QCoreApplication the parser does not know the program's name.
+        QString text = parser.helpText();
+        text.replace(QLatin1String("<executable_name>"), QLatin1String("tarvex"));
+        std::fputs(text.toLocal8Bit().constData(), stdout);
         exitCode = 0;
         return false;
     }
@@ -99,11 +184,13 @@ bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode
         exitCode = 0;
         return false;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        PrintError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        PrintUsage(QStringLiteral("unexpected argument '%1'").arg(files[1]));
         exitCode = 2;
         return false;
     }
+    if (!files.isEmpty()) options.file = QFileInfo(files[0]).absoluteFilePath();
     if (parser.isSet(simulate) && parser.isSet(driver)) {
         PrintError(QStringLiteral("--simulate and --driver cannot be used together"));
         exitCode = 2;
@@ -151,11 +238,18 @@ bool CTarvexApp::ParseOptions(QApplication& app, Options& options, int& exitCode
     }
     options.screenshotPath = parser.value(screenshot);
     options.unattended = parser.isSet(unattended) || !options.screenshotPath.isEmpty();
+    if (!HaveDisplay(platform)) {
+        PrintError(
+            QStringLiteral("no display to show the window on (neither DISPLAY nor "
+                           "WAYLAND_DISPLAY is set)"));
+        exitCode = 1;
+        return false;
+    }
     return true;
 }
 
 bool CTarvexApp::InitInstance() {
-    CTarvexDlg::Services services{};
+    CTarvexDlg::Services services = services_;
     if (options_.unattended) services.messages = &UnattendedMessageService();
     CTarvexDlg dialog(g_adapter, services);
     if (!dialog.OnInitDialog()) {
@@ -168,6 +262,7 @@ bool CTarvexApp::InitInstance() {
         dialog.show();
         QCoreApplication::processEvents();
         dialog.OnRead();
+        if (!options_.file.isEmpty()) dialog.OpenSettingsFile(options_.file);
         QCoreApplication::processEvents();
         const QPixmap picture = dialog.grab();
         if (picture.isNull() || !picture.save(options_.screenshotPath, "PNG")) {
@@ -176,6 +271,12 @@ bool CTarvexApp::InitInstance() {
         }
         dialog.OnCancel();
         return false;
+    }
+    if (!options_.file.isEmpty()) {
+        // The file given on the command line opens in the window on screen, as File > Open
+        // would open it there.
+        dialog.show();
+        dialog.OpenSettingsFile(options_.file);
     }
     dialog.exec();
     return false;

@@ -2,11 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 #include "ui/CTarvexDlg.h"
-
-class QApplication;
 
 class CTarvexApp {
   public:
@@ -14,14 +13,21 @@ class CTarvexApp {
         QString language;         // "en", "de", "ja" or empty (the user's interface language)
         QString screenshotPath;   // hidden: Read, grab the window into this PNG, end
         bool unattended = false;  // hidden: messages go to standard error, answered OK / No
+        QString file;             // a settings file to open at start, as an absolute path
     };
 
-    // Parses the command line of app (--simulate, --driver, --language, --help, --version
-    // and the hidden test options). Sets TARVEX_D2XX for --simulate and --driver. Returns
-    // false with an exit code when the program must end at once.
-    static bool ParseOptions(QApplication& app, Options& options, int& exitCode);
+    // Parses the command line (--simulate, --driver, --language, --help, --version, the
+    // hidden test options and one settings file), before QApplication exists: Qt's own
+    // options (-platform, -style, ...) are left to QApplication. Sets TARVEX_D2XX for
+    // --simulate and --driver. Returns false with an exit code when the program must end
+    // at once: after --help or --version (0), a usage error (2), or when there is no display
+    // to show the window on (1).
+    static bool ParseOptions(const QStringList& arguments, Options& options, int& exitCode);
 
     explicit CTarvexApp(Options options) : options_(std::move(options)) {}
+    // With the window's services given (tests).
+    CTarvexApp(Options options, CTarvexDlg::Services services)
+        : options_(std::move(options)), services_(services) {}
 
     // Constructs the window, initialises it and, when the connection succeeded, runs it
     // modally. Always false: the program ends when the window has closed.
@@ -32,6 +38,7 @@ class CTarvexApp {
 
   private:
     Options options_;
+    CTarvexDlg::Services services_{};
     int exitCode_ = 0;
 };
 

@@ -167,6 +167,7 @@ CTarvexDlg::CTarvexDlg(TBX3& adapter_, Services services, QWidget* parent)
     // The accelerators are the menu actions' shortcuts.
     BuildWindow();
     BuildMenu();
+    AcceptSettingsFileDrops();
     RetranslateUi();
 }
 
@@ -285,6 +286,8 @@ void CTarvexDlg::ValuesToControls() {
     auto* enter = qobject_cast<QAbstractButton*>(Control(ids::Enter));
     const QSignalBlocker block(enter);
     enter->setChecked(enterPressed != 0);
+    // Every change of the values passes here: the title's modified marker follows them.
+    UpdateTitle();
 }
 
 bool CTarvexDlg::ControlsToValues() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,7 +22,11 @@ class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLineEdit;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 class QSlider;
@@ -97,6 +102,19 @@ class CTarvexDlg : public QDialog {
     void WriteSettingsFile(const QString& path);
     // What File > Open does with the chooser's answer.
     void OpenChosenFile(const std::optional<QString>& chosen);
+    // Open's steps once a path is chosen, for the chooser, the command line, a dropped file
+    // and the recent list alike. A file that cannot be opened also leaves the recent list.
+    void OpenSettingsFile(const QString& path);
+
+    // ---- The desktop: title, recent files, dropped files --------------------------------
+    // "Tarvex", or "Tarvex - <file name>" with the modified marker while the window's values
+    // differ from that file as it was last opened or saved.
+    void UpdateTitle();
+    // The files last opened or saved, most recent first (the user's settings).
+    static constexpr int kRecentFiles = 4;
+    static QStringList RecentFiles();
+    void UpdateRecentMenu();
+    void OnRecentFile(int index);
 
     // ---- Limit-point setting ------------------------------------------------------------
     void OnEnterClicked();
@@ -168,6 +186,12 @@ class CTarvexDlg : public QDialog {
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A settings file (one local *.tcf) dropped anywhere on the window opens as File > Open
+    // opens it; anything else is refused.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildWindow();
@@ -211,4 +235,17 @@ class CTarvexDlg : public QDialog {
     // Counts stream starts, so a failure posted by an earlier stream is not taken for the
     // running one's.
     std::uint64_t streamRun_ = 0;
+
+    // ---- Desktop helpers (ui-desktop) ------------------------------------------------------
+    void BuildRecentMenu(QMenu* file);  // the recent list's items, commands 57616-57619
+    void AcceptSettingsFileDrops();
+    // After a read or write of path: known, the file holds workingRecord and moves to the
+    // top of the recent list; otherwise (gone or unreadable) what it holds is unknown and it
+    // leaves the recent list.
+    void NoteFileContent(const QString& path, bool known);
+    struct FileContent {
+        QString path;
+        ParameterRecord record;
+    };
+    std::optional<FileContent> fileContent_;
 };

@@ -1,4 +1,5 @@
-// Settings files: File > Open, Restore Previous Settings, Save and Save As. A file is the
+// Settings files: File > Open, Restore Previous Settings, Save and Save As (and the other
+// ways to open a file). A file is the
 // working record, 85 bytes.
 #include <QFile>
 #include <QFileInfo>
@@ -31,8 +32,12 @@ void CTarvexDlg::OnFileRestore() {
 
 void CTarvexDlg::OpenChosenFile(const std::optional<QString>& chosen) {
     if (!chosen) return;
-    const QString path = *chosen;
+    OpenSettingsFile(*chosen);
+}
+
+void CTarvexDlg::OpenSettingsFile(const QString& path) {
     if (!SettingsFileExists(NativePath(path))) {
+        NoteFileContent(path, false);
         ShowMessage(108, MessageIcon::Stop);
         return;
     }
@@ -66,11 +71,13 @@ void CTarvexDlg::OnFileSaveAs() {
     WriteSettingsFile(path);
     filePath = path;
     hasFilePath = true;
+    UpdateTitle();
 }
 
 void CTarvexDlg::ReadSettingsFile(const QString& path) {
     // A file shorter than a record is refused and leaves workingRecord as it was.
     const FileResult result = LoadSettingsFile(NativePath(path), gyro.workingRecord);
+    NoteFileContent(path, result == FileResult::Ok);
     if (result != FileResult::Ok) ShowMessage(LoadFailureMessage(result), MessageIcon::Stop);
 }
 
@@ -78,5 +85,7 @@ void CTarvexDlg::WriteSettingsFile(const QString& path) {
     // The record goes to a temporary file that replaces the old one only when complete, so
     // a failed save leaves an existing file as it was.
     const FileResult result = SaveSettingsFile(NativePath(path), gyro.workingRecord);
+    // A failed save leaves the file as it was: what it holds is then still known if it was.
+    if (result == FileResult::Ok) NoteFileContent(path, true);
     if (result != FileResult::Ok) ShowMessage(SaveFailureMessage(result), MessageIcon::Stop);
 }

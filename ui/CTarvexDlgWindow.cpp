@@ -500,6 +500,8 @@ void CTarvexDlg::BuildMenu() {
     item(file, ids::FileSave, QT_TR_NOOP("&Save"), "Ctrl+S", &CTarvexDlg::OnFileSave);
     item(file, ids::FileSaveAs, QT_TR_NOOP("Save &As..."), nullptr, &CTarvexDlg::OnFileSaveAs);
     file->addSeparator();
+    BuildRecentMenu(file);
+    file->addSeparator();
     // Alt+F4 is the window manager's close, which reaches OnCancel; the item only names it.
     item(file, ids::AppExit, QT_TR_NOOP("E&xit\tAlt+F4"), nullptr, &CTarvexDlg::OnExit);
 

@@ -75,6 +75,7 @@ enum Command : int {
     FileOpen = 57601,
     FileSave = 57603,
     FileSaveAs = 57604,
+    FileRecent1 = 57616,  // the recent list: 57616 to 57619
     AppAbout = 57664,
     AppExit = 57665,
     ConnectRead = 32771,

@@ -202,6 +202,11 @@
         <translation>Speichern als(&amp;A)</translation>
     </message>
     <message>
+        <source>Recent File</source>
+        <comment>menu</comment>
+        <translation>Zuletzt verwendete Datei</translation>
+    </message>
+    <message>
         <source>E&amp;xit&#x9;Alt+F4</source>
         <comment>menu</comment>
         <translation>Schließen(&amp;X)&#x9;Alt+F4</translation>

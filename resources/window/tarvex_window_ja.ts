@@ -202,6 +202,11 @@
         <translation>名前をつけて保存(&amp;A)...</translation>
     </message>
     <message>
+        <source>Recent File</source>
+        <comment>menu</comment>
+        <translation>最近使ったファイル</translation>
+    </message>
+    <message>
         <source>E&amp;xit&#x9;Alt+F4</source>
         <comment>menu</comment>
         <translation>終了(&amp;X)&#x9;Alt+F4</translation>

@@ -429,7 +429,7 @@ TEST_F(CliProcessTest, HelpAndVersion) {
     EXPECT_TRUE(help.out.startsWith("Usage: tarvex-cli")) << help.out.toStdString();
     const Result version = Run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "tarvex-cli 0.0.0.1\n");
+    EXPECT_EQ(version.out, "tarvex-cli " TARVEX_VERSION "\n");
 }
 
 TEST_F(CliProcessTest, MessagesInTheChosenLanguage) {

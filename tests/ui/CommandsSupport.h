@@ -35,9 +35,7 @@ inline void PrepareEnvironment() {
     qputenv("TARVEX_VGYRO_FAST", "1");
     qputenv("TARVEX_VGYRO_STATE", "none");
     qunsetenv("TARVEX_VGYRO_FAULTS");
-    // Every Write keeps a backup in the state folder: a scratch one, never the user's.
-    static QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    IsolateUserSettings();
 }
 
 inline QByteArray VirtualGyroPath() {

@@ -2,7 +2,9 @@
 // answers from a queue, and a file chooser that returns queued choices.
 #pragma once
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -80,3 +82,15 @@ class FakeFileChooser : public FileChooser {
         return choice;
     }
 };
+
+// The window keeps its recent list in the user's settings (and the file dialogs their last
+// folder), and every Write a backup in the user's state folder: a test process keeps both in
+// folders of its own, not in the home directory. Call
+// before the first QSettings is made, from initMain; child processes inherit the folder.
+inline void IsolateUserSettings() {
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    // Every Write keeps a backup in the state folder: a scratch one, never the user's.
+    static QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+}

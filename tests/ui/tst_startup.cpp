@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -54,11 +55,16 @@ struct Run {
     QString out, err;
 };
 
+// display false: no display of any kind (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset).
 Run RunProgram(const QStringList& arguments, const QByteArray& driver = kVirtualGyro,
-               const QByteArray& faults = {}) {
+               const QByteArray& faults = {}, bool display = true) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!display) {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+    }
     env.insert(QStringLiteral("TARVEX_VGYRO_FAST"), QStringLiteral("1"));
     env.insert(QStringLiteral("TARVEX_VGYRO_STATE"), QStringLiteral("none"));
     env.insert(QStringLiteral("TARVEX_D2XX"), QString::fromLocal8Bit(driver));
@@ -91,9 +97,7 @@ class StartupTest : public QObject {
         qputenv("TARVEX_VGYRO_FAST", "1");
         qputenv("TARVEX_VGYRO_STATE", "none");
         qunsetenv("TARVEX_VGYRO_FAULTS");
-        // A Write keeps a backup in the state folder: a scratch one, never the user's.
-        static QTemporaryDir state;
-        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        IsolateUserSettings();
     }
 
   private slots:
@@ -197,7 +201,7 @@ class StartupTest : public QObject {
     void programOptions() {
         Run run = RunProgram({QStringLiteral("--version")});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out.trimmed(), QStringLiteral("Tarvex 0.0.0.1"));
+        QCOMPARE(run.out.trimmed(), QStringLiteral("Tarvex " TARVEX_VERSION));
 
         run = RunProgram({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
@@ -212,6 +216,72 @@ class StartupTest : public QObject {
 
         run = RunProgram({QStringLiteral("--bogus")});
         QCOMPARE(run.exitCode, 2);
+    }
+
+    // The options are read before Qt's platform plugin starts: --help and --version work
+    // without a display, a start without one says so in one line, and Qt's own options
+    // still reach Qt. One settings file may follow the options; more is a usage error.
+    void commandLineBeforeDisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");  // the start of standard output, or none
+        QTest::addColumn<QString>("err");  // the whole of standard error ("*": anything)
+        const QString usage =
+            QStringLiteral("Usage: tarvex [options] [file]\nTry 'tarvex --help'.\n");
+        QTest::newRow("--help") << QStringList{"--help"} << false << 0
+                                << "Usage: tarvex [options] [file]\n"
+                                << "";
+        QTest::newRow("--version")
+            << QStringList{"--version"} << false << 0 << "Tarvex " TARVEX_VERSION "\n"
+            << "";
+        QTest::newRow("no display")
+            << QStringList{"--simulate"} << false << 1 << ""
+            << "tarvex: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY "
+               "is set)\n";
+        QTest::newRow("Qt's -platform option")
+            << QStringList{"-platform", "offscreen", "--unattended", "--driver",
+                           "/nonexistent/d.so"}
+            << false << 1 << ""
+            << "*message 118";
+        QTest::newRow("two files") << QStringList{"a.tcf", "b.tcf"} << true << 2 << ""
+                                   << "tarvex: unexpected argument 'b.tcf'\n" + usage;
+        QTest::newRow("an option after the file")
+            << QStringList{"a.tcf", "--language", "de"} << true << 2 << ""
+            << "tarvex: unexpected argument '--language'\n" + usage;
+    }
+    void commandLineBeforeDisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run run = RunProgram(arguments, kVirtualGyro, {}, display);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out), qPrintable(run.out));
+        if (err.startsWith(u'*'))
+            QVERIFY2(run.err.contains(err.mid(1)), qPrintable(run.err));
+        else
+            QCOMPARE(run.err, err);
+    }
+
+    // The file argument becomes an absolute path; Qt's options and "--" are no file.
+    void fileArgument_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("none") << QStringList{} << "";
+        QTest::newRow("relative") << QStringList{"heli1.tcf"} << "heli1.tcf";
+        QTest::newRow("after options")
+            << QStringList{"--language", "de", "-style", "fusion", "/tmp/h.tcf"} << "/tmp/h.tcf";
+        QTest::newRow("after --") << QStringList{"--", "-odd.tcf"} << "-odd.tcf";
+    }
+    void fileArgument() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        CTarvexApp::Options options;
+        int exitCode = -1;
+        QVERIFY(CTarvexApp::ParseOptions(QStringList{"tarvex"} + arguments, options, exitCode));
+        QCOMPARE(options.file, file.isEmpty() ? QString() : QDir::current().absoluteFilePath(file));
     }
 
     // --simulate finds the virtual gyro beside the program, whatever TARVEX_D2XX said;

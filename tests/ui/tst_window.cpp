@@ -80,6 +80,7 @@ class WindowTest : public QObject {
   public:
     static void initMain() {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        IsolateUserSettings();
     }
 
   private slots:

@@ -1,0 +1,286 @@
+// The window as a desktop program: the title with the open file's name and the modified
+// marker, the recent list in the File menu, settings files dropped onto the window, and a
+// file named on the command line.
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+
+#include "gyro/SettingsFile.h"
+#include "resources/window/WindowResources.h"
+#include "tests/ui/CommandsSupport.h"
+#include "ui/CTarvexApp.h"
+
+using namespace uitest;
+
+namespace {
+
+// The factory defaults with a D gain and an ID of their own, as a settings file holds them.
+ParameterRecord FileRecord(std::uint8_t seed) {
+    ParameterRecord r;
+    resetToDefaults(r);
+    r.setDGain(seed);
+    r.setGyroId(static_cast<std::uint16_t>(1000 + seed));
+    return r;
+}
+
+QString SaveFile(const QTemporaryDir& dir, const QString& name, std::uint8_t seed) {
+    const QString path = dir.filePath(name);
+    return SaveSettingsFile(QFile::encodeName(path).toStdString(), FileRecord(seed)) ==
+                   FileResult::Ok
+               ? path
+               : QString();
+}
+
+QStringList RecentMenu(CTarvexDlg& dlg) {
+    QStringList texts;
+    for (int i = 0; i < CTarvexDlg::kRecentFiles; ++i) {
+        QAction* a = dlg.Action(ids::FileRecent1 + i);
+        if (a->isVisible()) texts << (a->isEnabled() ? a->text() : "(" + a->text() + ")");
+    }
+    return texts;
+}
+
+enum class DropOn { Window, IdBox };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(DropOn)
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+  public:
+    static void initMain() { PrepareEnvironment(); }
+
+  private slots:
+    // Each test starts with an empty recent list.
+    void init() {
+        QFile::remove(
+            QSettings(QSettings::IniFormat, QSettings::UserScope, "tarvex", "tarvex").fileName());
+    }
+    void cleanup() { strings::chooseLanguage(*qApp, QStringLiteral("en")); }
+
+    // The title names the file; the marker shows while the values differ from it.
+    void titleFollowsTheFile() {
+        Window w;
+        QVERIFY(w.connected);
+        QTemporaryDir dir;
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarvex"));
+        QVERIFY(!w->isWindowModified());
+
+        const QString heli1 = SaveFile(dir, "heli1.tcf", 40);
+        w.files.openChoices.push_back(heli1);
+        w->OnFileOpen();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarvex - heli1.tcf[*]"));
+        QVERIFY(!w->isWindowModified());
+
+        // An edit marks it, and taking the edit back clears the mark.
+        const int dGain = w.slider(ids::DGainSlider)->value();
+        w.MoveSlider(ids::DGainSlider, dGain + 10);
+        QVERIFY(w->isWindowModified());
+        w.MoveSlider(ids::DGainSlider, dGain);
+        QVERIFY(!w->isWindowModified());
+
+        // A Read brings the gyro's values, which are not the file's.
+        QVERIFY(w.Read());
+        QVERIFY(w->isWindowModified());
+        w->OnFileSave();
+        QVERIFY(!w->isWindowModified());
+
+        // A Save As that fails names the new file, whose content is not the window's.
+        w.files.saveAsChoices.push_back(dir.filePath("no/such/folder/heli2.tcf"));
+        w->OnFileSaveAs();
+        QCOMPARE(w.messages.Ids(), Ids({112}));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarvex - heli2.tcf[*]"));
+        QVERIFY(w->isWindowModified());
+
+        // A file that cannot be opened leaves the title as it was.
+        w.messages.Clear();
+        w.files.openChoices.push_back(dir.filePath("gone.tcf"));
+        w->OnFileOpen();
+        QCOMPARE(w.messages.Ids(), Ids({108}));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarvex - heli2.tcf[*]"));
+    }
+
+    // The last four files opened or saved, newest first; each item opens its file, and one
+    // that has gone is reported and leaves the list.
+    void recentList() {
+        Window w;
+        QVERIFY(w.connected);
+        QTemporaryDir dir;
+        QCOMPARE(RecentMenu(*w), QStringList{"(Recent File)"});
+
+        QStringList paths;
+        for (const char* name : {"a.tcf", "b&c.tcf", "d.tcf", "e.tcf"})
+            paths << SaveFile(dir, name, static_cast<std::uint8_t>(paths.size() + 1));
+        for (const QString& path : paths) {
+            w.files.openChoices.push_back(path);
+            w->OnFileOpen();
+        }
+        w.files.saveAsChoices.push_back(dir.filePath("f.tcf"));
+        w->OnFileSaveAs();
+        QCOMPARE(w.messages.Ids(), Ids({}));
+        QCOMPARE(CTarvexDlg::RecentFiles(),
+                 (QStringList{dir.filePath("f.tcf"), paths[3], paths[2], paths[1]}));
+        QCOMPARE(RecentMenu(*w), (QStringList{"&1 f.tcf", "&2 e.tcf", "&3 d.tcf", "&4 b&&c.tcf"}));
+
+        // The item opens its file, which moves to the top.
+        w->Action(ids::FileRecent1 + 3)->trigger();
+        QCOMPARE(w->gyro.workingRecord, FileRecord(2));
+        QCOMPARE(w->filePath, paths[1]);
+        QCOMPARE(RecentMenu(*w), (QStringList{"&1 b&&c.tcf", "&2 f.tcf", "&3 e.tcf", "&4 d.tcf"}));
+
+        // A file that has gone: message 108, nothing loaded, and it leaves the list.
+        QVERIFY(QFile::remove(paths[3]));
+        w->Action(ids::FileRecent1 + 2)->trigger();
+        QCOMPARE(w.messages.Ids(), Ids({108}));
+        QCOMPARE(w->gyro.workingRecord, FileRecord(2));
+        QCOMPARE(RecentMenu(*w), (QStringList{"&1 b&&c.tcf", "&2 f.tcf", "&3 d.tcf"}));
+
+        // Two files of the same name are told apart by their folders.
+        QVERIFY(QDir(dir.path()).mkdir("other"));
+        w.files.saveAsChoices.push_back(dir.filePath("other/d.tcf"));
+        w->OnFileSaveAs();
+        QCOMPARE(w->Action(ids::FileRecent1)->text(), "&1 " + dir.filePath("other/d.tcf"));
+    }
+
+    void emptyRecentListIsTranslated_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("en") << "en"
+                            << "Recent File";
+        QTest::newRow("de") << "de"
+                            << "Zuletzt verwendete Datei";
+        QTest::newRow("ja") << "ja"
+                            << "最近使ったファイル";
+    }
+    void emptyRecentListIsTranslated() {
+        QFETCH(QString, language);
+        QFETCH(QString, text);
+        window_resources::Init();
+        strings::chooseLanguage(*qApp, language);
+        Window w;
+        QCOMPARE(RecentMenu(*w), QStringList{"(" + text + ")"});
+    }
+
+    void drop_data() {
+        QTest::addColumn<QStringList>("names");  // files the drag carries; "http:" a web link
+        QTest::addColumn<Qt::DropActions>("actions");
+        QTest::addColumn<DropOn>("target");
+        QTest::addColumn<bool>("opens");
+        const Qt::DropActions all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QTest::newRow("a settings file")
+            << QStringList{"heli1.tcf"} << all << DropOn::Window << true;
+        QTest::newRow("upper-case extension")
+            << QStringList{"HELI1.TCF"} << all << DropOn::Window << true;
+        QTest::newRow("onto the ID box")
+            << QStringList{"heli1.tcf"} << all << DropOn::IdBox << true;
+        QTest::newRow("another file") << QStringList{"notes.txt"} << all << DropOn::Window << false;
+        QTest::newRow("another file onto the ID box")
+            << QStringList{"notes.txt"} << all << DropOn::IdBox << false;
+        QTest::newRow("two settings files")
+            << QStringList{"heli1.tcf", "heli2.tcf"} << all << DropOn::Window << false;
+        QTest::newRow("a web link") << QStringList{"http:"} << all << DropOn::Window << false;
+        QTest::newRow("text") << QStringList{} << all << DropOn::Window << false;
+        QTest::newRow("move only") << QStringList{"heli1.tcf"} << Qt::DropActions(Qt::MoveAction)
+                                   << DropOn::Window << false;
+    }
+    void drop() {
+        QFETCH(QStringList, names);
+        QFETCH(Qt::DropActions, actions);
+        QFETCH(DropOn, target);
+        QFETCH(bool, opens);
+        Window w;
+        QVERIFY(w.connected);
+        QTemporaryDir dir;
+        QList<QUrl> urls;
+        for (const QString& name : names) {
+            if (name == QLatin1String("http:")) {
+                urls << QUrl(QStringLiteral("http://example.org/heli1.tcf"));
+                continue;
+            }
+            QVERIFY(!SaveFile(dir, name, 60).isEmpty());
+            urls << QUrl::fromLocalFile(dir.filePath(name));
+        }
+        QMimeData mime;
+        if (!urls.isEmpty()) mime.setUrls(urls);
+        mime.setText(QStringLiteral("12345"));
+        w.Click(ids::NotUsingId);  // the ID box takes text
+        QVERIFY(!w.edit(ids::IdBox)->isReadOnly());
+        const ParameterRecord before = w->gyro.workingRecord;
+        const QString idText = w.text(ids::IdBox);
+        QWidget* onto = target == DropOn::IdBox ? w->Control(ids::IdBox) : w.dlg.get();
+
+        QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(onto, &enter);
+        QDropEvent dropped(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted()) QApplication::sendEvent(onto, &dropped);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(enter.isAccepted() && enter.dropAction() == Qt::CopyAction, opens);
+        QCOMPARE(w.messages.Ids(), Ids({}));
+        QCOMPARE(w->gyro.workingRecord, opens ? FileRecord(60) : before);
+        QCOMPARE(w->hasFilePath, opens);
+        if (opens) QCOMPARE(w->filePath, urls[0].toLocalFile());
+        if (target == DropOn::IdBox && opens) QCOMPARE(w.text(ids::IdBox), "1060");
+        if (!opens) QCOMPARE(w.text(ids::IdBox), idText);
+    }
+
+    // `tarvex FILE`: the program starts as usual, then opens the file as File > Open does.
+    void fileFromCommandLine_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<std::vector<int>>("expected");  // the messages shown
+        QTest::addColumn<QString>("title");
+        QTest::newRow("a settings file") << true << Ids({}) << "Tarvex - heli1.tcf[*]";
+        QTest::newRow("a missing file") << false << Ids({108}) << "Tarvex";
+    }
+    void fileFromCommandLine() {
+        QFETCH(bool, exists);
+        QFETCH(std::vector<int>, expected);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        const QString path = exists ? SaveFile(dir, "heli1.tcf", 70) : dir.filePath("heli1.tcf");
+        qputenv("TARVEX_D2XX", VirtualGyroPath());
+        Window::gyro().reset();
+        FakeMessageService messages;
+        FakeFileChooser files;
+        CTarvexApp::Options options;
+        options.file = path;
+        CTarvexApp app(options, CTarvexDlg::Services{&messages, &files});
+        QString seenTitle;
+        ParameterRecord seenRecord, seenDevice;
+        std::vector<int> seenMessages;
+        bool ran = false;
+        QTimer look;
+        look.setSingleShot(true);
+        connect(&look, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* dlg = qobject_cast<CTarvexDlg*>(top);
+                if (dlg == nullptr || !dlg->isVisible()) continue;
+                ran = true;
+                seenTitle = dlg->windowTitle();
+                seenRecord = dlg->gyro.workingRecord;
+                seenDevice = dlg->gyro.deviceRecord;
+                seenMessages = messages.Ids();
+                dlg->reject();
+            }
+        });
+        look.start(0);
+        app.InitInstance();
+        QVERIFY(ran);
+        QCOMPARE(app.ExitCode(), 0);
+        QCOMPARE(seenMessages, expected);
+        QCOMPARE(seenTitle, title);
+        QCOMPARE(seenRecord, exists ? FileRecord(70) : seenDevice);
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"
