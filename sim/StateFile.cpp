@@ -18,7 +18,7 @@ std::string StatePath() {
         return std::string(state) == "none" ? std::string() : std::string(state);
     }
     fs::path base;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && fs::path(xdg).is_absolute()) {
         base = xdg;
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         base = fs::path(home) / ".local" / "state";
