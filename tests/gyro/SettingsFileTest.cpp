@@ -324,7 +324,7 @@ TEST_F(SettingsFileTest, ReplacingNeverShowsAPartOfTheFile) {
             HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE) continue;  // between the rename's two steps
+            if (file == INVALID_HANDLE_VALUE) continue;  // while the rename holds the name
             Bytes bytes(200);
             DWORD got = 0;
             ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
