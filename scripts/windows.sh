@@ -31,9 +31,13 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     "$wineserver" -w
 fi
 # One Wine server for every test program of the run (each would otherwise start its own),
-# ended on the way out.
+# ended on the way out. Wine's own background services start with the first program of a
+# server and live as long as it: started here with no output attached, so that they do not
+# hold open the output pipe of a program whose output is read (gtest_discover_tests would
+# wait for it to close until its time-out).
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
+"$wine" wineboot </dev/null >/dev/null 2>&1
 
 echo "=== windows.sh: MinGW-w64 build ($build) ==="
 cmake -S . -B "$build" -G Ninja --toolchain cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
