@@ -98,7 +98,7 @@ void PrintRecord(const ParameterRecord& record, bool json) {
 // 118. 0 on success.
 int LoadDriver(const Options& options) {
     if (options.simulate) {
-        const std::string path = D2xxDriver::FindBesideProgram("libtarvex-vgyro.so");
+        const std::string path = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
         if (path.empty()) return 118;
         qputenv("TARVEX_D2XX", QByteArray::fromStdString(path));
     } else if (!options.driver.isEmpty()) {

@@ -7,12 +7,137 @@
 #include <random>
 
 #ifdef _WIN32
-#include <cstdio>
+#include <windows.h>
+
+#include <iterator>
+
+#include "link/WidePath.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#ifdef _WIN32
+
+// Windows: the same promises as below with the system's own calls. Paths arrive as UTF-8
+// and reach the system wide, so any character a file name may hold survives.
+namespace {
+
+FileResult writeFailure(DWORD error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? FileResult::DiskFull
+                                                                       : FileResult::WriteFailed;
+}
+
+// Shared with every other reader and writer, and with a rename over the file.
+HANDLE openForReading(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Creates a new file beside target, named .<name>.XXXXXX, open for writing.
+HANDLE createTemporary(const std::wstring& target, std::wstring& tempPath) {
+    const std::size_t slash = target.find_last_of(L"\\/");
+    const std::wstring folder =
+        slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    const std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
+    static constexpr wchar_t kLetters[] =
+        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(kLetters) - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring suffix(6, L'X');
+        for (wchar_t& c : suffix) c = kLetters[pick(random)];
+        tempPath = folder + L"." + name + L"." + suffix;
+        HANDLE file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+FileResult LoadSettingsFile(const std::string& path, ParameterRecord& record) {
+    const std::wstring wide = widepath::Wide(path);
+    if (wide.empty()) return FileResult::OpenFailed;
+    HANDLE file = openForReading(wide);
+    if (file == INVALID_HANDLE_VALUE) return FileResult::OpenFailed;
+    std::array<std::uint8_t, ParameterRecord::kSize> bytes{};
+    std::size_t got = 0;
+    bool failed = false;
+    while (got < bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(file, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &n,
+                      nullptr)) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    CloseHandle(file);
+    if (failed) return FileResult::ReadFailed;
+    if (got < bytes.size()) return FileResult::ShortFile;
+    record.bytes = bytes;
+    return FileResult::Ok;
+}
+
+FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& record) {
+    const std::wstring target = widepath::Wide(path);
+    if (target.empty()) return FileResult::OpenFailed;
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    // A folder is never replaced; a file kept read-only on purpose is not replaced either,
+    // although the folder would allow the rename.
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)
+        return FileResult::OpenFailed;
+
+    std::wstring tempPath;
+    HANDLE file = createTemporary(target, tempPath);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? FileResult::DiskFull
+                                                                           : FileResult::OpenFailed;
+    }
+    DWORD error = ERROR_SUCCESS;
+    std::size_t done = 0;
+    while (error == ERROR_SUCCESS && done < record.bytes.size()) {
+        DWORD n = 0;
+        if (!WriteFile(file, record.bytes.data() + done,
+                       static_cast<DWORD>(record.bytes.size() - done), &n, nullptr))
+            error = GetLastError();
+        else if (n == 0)
+            error = ERROR_DISK_FULL;
+        done += n;
+    }
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    // The new file takes the old one's place in one step: a reader sees the old bytes or
+    // the new, never a part.
+    if (error == ERROR_SUCCESS && !MoveFileExW(tempPath.c_str(), target.c_str(),
+                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        DeleteFileW(tempPath.c_str());
+        return writeFailure(error);
+    }
+    return FileResult::Ok;
+}
+
+bool SettingsFileExists(const std::string& path) {
+    const std::wstring wide = widepath::Wide(path);
+    if (wide.empty()) return false;
+    HANDLE file = openForReading(wide);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+#else
 
 namespace {
 
@@ -22,46 +147,6 @@ bool isDiskFull(int error) {
 #endif
     return error == ENOSPC;
 }
-
-}  // namespace
-
-#ifdef _WIN32
-
-// The Windows build keeps the plain stdio reader and writer; the replace-by-rename
-// protection is a POSIX matter here.
-FileResult LoadSettingsFile(const std::string& path, ParameterRecord& record) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return FileResult::OpenFailed;
-    std::array<std::uint8_t, ParameterRecord::kSize> bytes{};
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return FileResult::ReadFailed;
-    if (got < bytes.size()) return FileResult::ShortFile;
-    record.bytes = bytes;
-    return FileResult::Ok;
-}
-
-FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& record) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return FileResult::OpenFailed;
-    const std::size_t put = std::fwrite(record.bytes.data(), 1, record.bytes.size(), file);
-    const int error = put == record.bytes.size() && std::fflush(file) == 0 ? 0 : errno;
-    const bool closed = std::fclose(file) == 0;
-    if (error != 0) return isDiskFull(error) ? FileResult::DiskFull : FileResult::WriteFailed;
-    return closed ? FileResult::Ok : FileResult::WriteFailed;
-}
-
-bool SettingsFileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
-}
-
-#else
-
-namespace {
 
 // Reads until count bytes arrived or the file ended; -1 with errno on an error.
 long readFully(int fd, std::uint8_t* buffer, std::size_t count) {

@@ -8,22 +8,22 @@
 #include <string>
 
 // $XDG_STATE_HOME/tarvex (an absolute XDG_STATE_HOME only; a relative one is invalid and
-// ignored), else ~/.local/state/tarvex; on Windows %LOCALAPPDATA%\tarvex. Empty when there
-// is no such base folder.
+// ignored), else ~/.local/state/tarvex; on Windows, without XDG_STATE_HOME,
+// %LOCALAPPDATA%\tarvex. Empty when there is no such base folder.
 inline std::filesystem::path TarvexStateFolder() {
     std::filesystem::path base;
-#ifdef _WIN32
-    const char* local = std::getenv("LOCALAPPDATA");
-    if (local == nullptr || *local == '\0') return {};
-    base = local;
-#else
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') {
+    if (const char* xdg = std::getenv("XDG_STATE_HOME");
+        xdg && *xdg && std::filesystem::path(xdg).is_absolute()) {
         base = xdg;
+#ifdef _WIN32
+    } else if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) {
+        base = local;
+#else
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         base = std::filesystem::path(home) / ".local" / "state";
+#endif
     } else {
         return {};
     }
-#endif
     return base / "tarvex";
 }

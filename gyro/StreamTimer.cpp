@@ -6,9 +6,10 @@
 #include "BusFrame.h"
 
 #ifdef _WIN32
-// windows.h first: mmsystem.h builds on its types.
-#include <mmsystem.h>
+// windows.h first, in a block of its own: mmsystem.h builds on its types.
 #include <windows.h>
+
+#include <mmsystem.h>
 #else
 #include <pthread.h>
 #include <sched.h>
@@ -38,13 +39,14 @@ void EndTimerPeriod(std::uint32_t resolution) noexcept {
     timeEndPeriod(resolution);
 }
 
-// The multimedia timer calls back on its own thread, one call at a time.
+// The multimedia timer calls back on its own thread, one call at a time. The timer is
+// created with TIME_KILL_SYNCHRONOUS, so once timeKillEvent returns no call of it runs or
+// will run, not even one the timer thread had already picked but not yet begun.
 struct StreamTimer::State {
     ComDevice* device = nullptr;
     Failure onFailure;
     UINT timerId = 0;
     std::atomic<bool> active{false};
-    std::atomic<int> inCallback{0};
     std::atomic<std::uint64_t> frames{0};
 };
 
@@ -58,7 +60,6 @@ thread_local const void* currentStream = nullptr;
 template <class State>
 void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     auto& state = *reinterpret_cast<State*>(user);
-    state.inCallback.fetch_add(1);
     currentStream = &state;
     if (state.active.load()) {
         try {
@@ -75,7 +76,6 @@ void CALLBACK TimerCallback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
         }
     }
     currentStream = nullptr;
-    state.inCallback.fetch_sub(1);
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milli
     state_->active.store(true);
     state_->timerId = timeSetEvent(static_cast<UINT>(period.count()), TimerResolution(),
                                    TimerCallback<State>, reinterpret_cast<DWORD_PTR>(state_.get()),
-                                   TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
+                                   TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
     if (state_->timerId == 0) {
         state_->active.store(false);
         return false;
@@ -101,15 +101,14 @@ bool StreamTimer::Start(ComDevice& device, Failure onFailure, std::chrono::milli
 
 void StreamTimer::Stop() noexcept {
     state_->active.store(false);
+    // Called from the failure callback: no frame goes out any more, and killing the timer
+    // there would wait for the very call under way; the owner's next Stop or Start kills it.
+    if (currentStream == state_.get()) return;
     if (state_->timerId != 0) {
+        // Returns only once no call of the timer runs or can start.
         timeKillEvent(state_->timerId);
         state_->timerId = 0;
     }
-    // Called from the failure callback: the stream has already stopped, and waiting for
-    // the callback under way would wait for this very call.
-    if (currentStream == state_.get()) return;
-    // A call already under way finishes before Stop returns.
-    while (state_->inCallback.load() != 0) Sleep(0);
 }
 
 bool StreamTimer::Running() const noexcept {

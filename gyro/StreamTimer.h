@@ -30,8 +30,9 @@ class StreamTimer {
     StreamTimer& operator=(const StreamTimer&) = delete;
 
     // Starts streaming BusFrame to device every period (a running stream is stopped first);
-    // false when the thread could not be started, the period is not positive, or the call
-    // comes from onFailure (nothing is sent then). onFailure runs on the timer thread when a
+    // false when the thread could not be started, the period is not positive (or, on
+    // Windows, longer than the multimedia timer's wPeriodMax), or the call comes from onFailure
+    // (nothing is sent then). onFailure runs on the timer thread when a
     // frame's write fails; streaming has stopped by then. It may call Stop, which then
     // returns at once; the owner's next Stop or Start joins the thread.
     bool Start(ComDevice& device, Failure onFailure = {},

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "link/WidePath.h"
 #else
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -34,10 +36,16 @@ struct EntryPoint {
     void (*store)(D2xxDriver& driver, Symbol address) noexcept;
 };
 
+// Any function pointer converts to and from this one without a warning: the looked-up
+// address (FARPROC, itself a typed function pointer, or dlsym's void*) goes through it
+// once, here, into the typed slot.
+using AnyFunction = void (*)();
+
 // The entry points in storage order, as the X-macro lists them.
-#define TARVEX_D2XX_ENTRY(name, params)                                            \
-    EntryPoint{#name, [](D2xxDriver& driver, Symbol address) noexcept {            \
-                   driver.name = reinterpret_cast<decltype(driver.name)>(address); \
+#define TARVEX_D2XX_ENTRY(name, params)                                   \
+    EntryPoint{#name, [](D2xxDriver& driver, Symbol address) noexcept {   \
+                   driver.name = reinterpret_cast<decltype(driver.name)>( \
+                       reinterpret_cast<AnyFunction>(address));           \
                }},
 constexpr std::array<EntryPoint, kEntryPointCount> kStorageOrder{
     TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_ENTRY)};
@@ -70,13 +78,24 @@ static_assert(std::string_view(kBindNames[34]) == "FT_GetLibraryVersion");
 
 void* OpenLibrary(const std::string& file) noexcept {
 #ifdef _WIN32
-    // Only the system's search directories: a DLL planted in the working folder is never
-    // loaded.
-    const int length = MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, nullptr, 0);
-    if (length <= 0) return nullptr;
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, file.c_str(), -1, wide.data(), length);
-    return LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    std::wstring wide;
+    try {
+        wide = widepath::Wide(file);
+    } catch (...) {
+        return nullptr;
+    }
+    if (wide.empty()) return nullptr;
+    // Only the system's search folders (the program's own, System32, those the program
+    // added): a DLL planted in the working folder is never loaded. A full path loads that
+    // file, and its own dependencies are looked for beside it as well.
+    DWORD flags = LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (widepath::IsFull(wide)) flags |= LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR;
+    // A library that fails to load says so by the null handle, never by a dialog.
+    DWORD previousMode = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+    HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, flags);
+    SetThreadErrorMode(previousMode, nullptr);
+    return module;
 #else
     return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif
@@ -90,10 +109,42 @@ Symbol LookUp(void* library, const char* name) noexcept {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+bool IsRegularFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widepath::Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// TARVEX_D2XX in UTF-8, read wide: the ANSI copy of the environment would lose every
+// character outside the ANSI code page.
+std::string ChosenLibrary() {
+    const wchar_t* value = _wgetenv(L"TARVEX_D2XX");
+    return value == nullptr ? std::string() : widepath::Utf8(value);
+}
+
+// A relative path is taken from the working folder.
+std::string FullPath(const std::string& path) {
+    return widepath::Utf8(widepath::Full(widepath::Wide(path)));
+}
+#else
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string ChosenLibrary() {
+    const char* value = std::getenv("TARVEX_D2XX");
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// A relative path is taken from the working folder: dlopen would look a name without a
+// slash up in the library search path instead.
+std::string FullPath(const std::string& path) {
+    if (path.front() == '/') return path;
+    std::string folder(4096, '\0');
+    if (getcwd(folder.data(), folder.size()) == nullptr) return path;
+    folder.resize(folder.find('\0'));
+    return folder + (folder.back() == '/' ? "" : "/") + path;
 }
 #endif
 
@@ -130,9 +181,9 @@ std::span<const char* const> D2xxDriver::BindOrder() noexcept {
 }
 
 std::vector<std::string> D2xxDriver::LibraryCandidates() {
-    // TARVEX_D2XX names the one library to use (an empty value counts as unset).
-    if (const char* chosen = std::getenv("TARVEX_D2XX"); chosen != nullptr && *chosen != '\0')
-        return {chosen};
+    // TARVEX_D2XX names the one library to use (an empty value counts as unset), relative
+    // to the working folder on every platform.
+    if (const std::string chosen = ChosenLibrary(); !chosen.empty()) return {FullPath(chosen)};
 #ifdef _WIN32
     return {"Ftd2xx.dll"};
 #else
@@ -145,14 +196,15 @@ std::vector<std::string> D2xxDriver::LibraryCandidates() {
 
 std::string D2xxDriver::FindBesideProgram(const std::string& fileName) {
 #ifdef _WIN32
-    (void)fileName;
-    return {};
+    const std::string program = widepath::Utf8(widepath::ProgramFile());
+    const std::size_t slash = program.find_last_of("\\/");
 #else
     std::string program(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", program.data(), program.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= program.size()) return {};
     program.resize(static_cast<std::size_t>(length));
     const std::size_t slash = program.rfind('/');
+#endif
     if (slash == std::string::npos) return {};
     const std::string folder = program.substr(0, slash + 1);
 
@@ -161,5 +213,4 @@ std::string D2xxDriver::FindBesideProgram(const std::string& fileName) {
         if (IsRegularFile(path)) return path;
     }
     return {};
-#endif
 }

@@ -33,9 +33,18 @@ struct D2xxDriver {
     // The 35 names in the order Load() resolves them.
     static std::span<const char* const> BindOrder() noexcept;
 
-    // The library files Load() tries, in order: TARVEX_D2XX when set (alone), else the
-    // vendor's library, then the libftdi1 layer installed beside the program.
+    // The library files Load() tries, in order: TARVEX_D2XX when set (alone, made a full
+    // path from the working folder), else the vendor's library (on Windows found by the
+    // system's search folders, never in the working folder), then on Linux the libftdi1
+    // layer installed beside the program. Paths are UTF-8.
     static std::vector<std::string> LibraryCandidates();
+
+    // The virtual gyro's library, which --simulate looks for beside the program.
+#ifdef _WIN32
+    static constexpr const char* kVirtualGyroFile = "tarvex-vgyro.dll";
+#else
+    static constexpr const char* kVirtualGyroFile = "libtarvex-vgyro.so";
+#endif
 
     // Where a library installed with the program lives: the program's own folder (the
     // build tree), else ../<libdir>/tarvex beside it (an installed tree). Empty when

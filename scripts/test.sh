@@ -5,17 +5,19 @@
 #   2. ThreadSanitizer build, the suite without the Qt window tests       (build-tsan)
 #   3. the fuzz targets, 60 s each from their seed corpus                  (build-fuzz)
 #   4. the normal build with warnings as errors, whole suite              (build)
+#   windows: the core's Windows build (MinGW-w64) and its tests under Wine (build-windows),
+#      scripts/windows.sh, run before the normal build
 # Any failing test, sanitizer report or fuzz finding stops the script with an error. The
 # normal suite runs last, so the output ends with its summary.
 #
-#   TARVEX_CHECKS   which of asan tsan fuzz to run before the normal suite
-#                   (default: "asan tsan fuzz"; "" for the normal suite alone)
+#   TARVEX_CHECKS   which of asan tsan fuzz windows to run before the normal suite
+#                   (default: "asan tsan fuzz windows"; "" for the normal suite alone)
 #   TARVEX_BUILD_DIR, TARVEX_CMAKE_ARGS   the normal build's folder and extra arguments
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 root=$PWD
-checks=${TARVEX_CHECKS-asan tsan fuzz}
+checks=${TARVEX_CHECKS-asan tsan fuzz windows}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
@@ -77,6 +79,11 @@ fi
 if has_check fuzz; then
     echo "=== test.sh: fuzz targets (build-fuzz) ==="
     scripts/fuzz.sh "${TARVEX_FUZZ_SECONDS:-60}"
+fi
+
+if has_check windows; then
+    echo "=== test.sh: Windows build under Wine (build-windows) ==="
+    scripts/windows.sh
 fi
 
 echo "=== test.sh: normal build ==="

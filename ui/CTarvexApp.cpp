@@ -134,9 +134,11 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
         QStringLiteral("simulate"),
         QStringLiteral("Work with the virtual gyro installed with the program instead of a "
                        "TBX-3 adapter."));
-    const QCommandLineOption driver(QStringLiteral("driver"),
-                                    QStringLiteral("Load the D2XX driver library from <path>."),
-                                    QStringLiteral("path"));
+    const QCommandLineOption driver(
+        QStringLiteral("driver"),
+        QStringLiteral("Load the D2XX driver library from <path> (a relative "
+                       "path is taken from the working folder)."),
+        QStringLiteral("path"));
     const QCommandLineOption language(
         QStringLiteral("language"),
         QStringLiteral("Show the window and the messages in <language>: en, de or ja. "
@@ -197,7 +199,7 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
         return false;
     }
     if (parser.isSet(simulate)) {
-        const std::string path = D2xxDriver::FindBesideProgram("libtarvex-vgyro.so");
+        const std::string path = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
         if (path.empty()) {
             PrintError(
                 QStringLiteral("the virtual gyro (libtarvex-vgyro.so) is not installed "

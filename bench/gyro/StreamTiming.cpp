@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     const auto expected = static_cast<long>(seconds * 1000.0 / 50.0);
 
     StampingDevice device(static_cast<std::size_t>(expected) + 100);
+    // As the window does while it runs (on Windows: timeBeginPeriod).
+    const std::uint32_t resolution = TimerResolution();
+    BeginTimerPeriod(resolution);
     StreamTimer timer;
     BusFrame.setChannel(0, 1024);
     const auto start = Clock::now();
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
                                               std::chrono::duration<double>(seconds)));
     timer.Stop();
+    EndTimerPeriod(resolution);
 
     const auto& s = device.stamps;
     const std::size_t n = s.size();

@@ -22,6 +22,7 @@ class FakeDevice : public ComDevice {
     void Read(std::uint8_t*, std::uint32_t) override {}
     void Write(const std::uint8_t* buffer, std::uint32_t count) override {
         std::unique_lock lock(mutex);
+        if (stopped) ++afterStop;
         ++attempts;
         ++inWrite;
         if (attempts == failAt) {
@@ -54,6 +55,8 @@ class FakeDevice : public ComDevice {
     int completed = 0;
     int failAt = 0;
     std::chrono::milliseconds slowWrite{0};
+    bool stopped = false;  // set by a test once the stream's Stop has returned
+    int afterStop = 0;     // writes that came while stopped was set
 };
 
 class StreamTest : public ::testing::Test {
@@ -123,11 +126,54 @@ TEST_F(StreamTest, StopReturnsOnlyWhenNoCallbackRuns) {
     timer.Stop();  // stopping twice is harmless
 }
 
+// Quick Start/Stop/Start rounds, each stream on another device, some stopped before their
+// first tick and some while a write is under way: once Stop has returned, the device it
+// streamed to is never written again and the frame count stands still.
+TEST_F(StreamTest, NoWriteAfterStopReturnsOverManyRestarts) {
+    FakeDevice devices[2];
+    devices[1].slowWrite = 2ms;
+    StreamTimer timer;
+    for (int round = 0; round < 150; ++round) {
+        FakeDevice& device = devices[round % 2];
+        {
+            std::lock_guard lock(device.mutex);
+            device.stopped = false;
+        }
+        ASSERT_TRUE(timer.Start(device, {}, 1ms));
+        if (round % 3 != 0) {
+            ASSERT_TRUE(device.WaitFor([&] { return device.attempts > 0; }));
+        }
+        timer.Stop();
+        const std::uint64_t frames = timer.FramesSent();
+        {
+            std::lock_guard lock(device.mutex);
+            device.stopped = true;
+            EXPECT_EQ(device.inWrite, 0) << "round " << round;
+        }
+        EXPECT_FALSE(timer.Running());
+        // Give a late call the time of several periods to show itself.
+        if (round % 10 == 0) std::this_thread::sleep_for(5ms);
+        EXPECT_EQ(timer.FramesSent(), frames) << "round " << round;
+    }
+    std::this_thread::sleep_for(10ms);
+    for (FakeDevice& device : devices) {
+        std::lock_guard lock(device.mutex);
+        EXPECT_EQ(device.afterStop, 0);
+        EXPECT_GT(device.attempts, 0);
+    }
+}
+
 TEST_F(StreamTest, StopDoesNotWaitOutThePeriod) {
     // With an hour's period a Stop that slept to the next deadline would hang the test.
+    // Windows' multimedia timer takes periods up to its wPeriodMax only (Wine's: 65.5 s).
+#ifdef _WIN32
+    const auto period = std::chrono::minutes(1);
+#else
+    const auto period = std::chrono::hours(1);
+#endif
     FakeDevice device;
     StreamTimer timer;
-    ASSERT_TRUE(timer.Start(device, {}, std::chrono::hours(1)));
+    ASSERT_TRUE(timer.Start(device, {}, period));
     timer.Stop();
     EXPECT_EQ(device.attempts, 0);
 }

@@ -67,7 +67,7 @@ TARVEX_D2XX_EXPORT FT_STATUS FT_OpenEx(PVOID arg1, DWORD flags, FT_HANDLE* handl
 
 TARVEX_D2XX_EXPORT FT_STATUS FT_ListDevices(PVOID arg1, PVOID arg2, DWORD flags) {
     char text[16];
-    std::snprintf(text, sizeof text, "%#x", flags);
+    std::snprintf(text, sizeof text, "%#x", static_cast<unsigned>(flags));
     if (Record("FT_ListDevices", Hex(arg1) + " " + text)) return FT_DEVICE_NOT_FOUND;
     // One device.
     if (flags & FT_LIST_NUMBER_ONLY) {

@@ -2,9 +2,11 @@
 // and a view of the driver's entry-point slots.
 #pragma once
 
-#include <dlfcn.h>
-#include <stdlib.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "link/TBX3.h"
+#include "tests/support/PosixShim.h"
 
 namespace linktest {
 
@@ -30,7 +33,8 @@ inline std::vector<std::pair<std::string, void*>> Slots(const D2xxDriver& driver
 class ScratchFolder {
   public:
     ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-link-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarvex-link-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
     ~ScratchFolder() {
@@ -41,6 +45,42 @@ class ScratchFolder {
 
   private:
     std::filesystem::path path_;
+};
+
+// Runs program with one argument in a process of its own and waits for it: its exit
+// status, or -1 when it did not run or did not end normally.
+inline int RunProgram(const std::string& program, const std::string& argument) {
+#ifdef _WIN32
+    const std::wstring file = posixshim::Wide(program.c_str());
+    const std::wstring option = posixshim::Wide(argument.c_str());
+    const wchar_t* arguments[] = {file.c_str(), option.c_str(), nullptr};
+    return static_cast<int>(_wspawnv(_P_WAIT, file.c_str(), arguments));
+#else
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+#endif
+}
+
+// Runs the rest of the scope in another working folder.
+class WorkingFolder {
+  public:
+    explicit WorkingFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+  private:
+    std::filesystem::path previous_;
 };
 
 inline std::vector<std::string> ReadLines(const std::filesystem::path& file) {

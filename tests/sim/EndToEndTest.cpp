@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -82,6 +83,19 @@ TEST_F(EndToEndTest, ReadFetchesTheGyrosRecord) {
     EXPECT_EQ(gyro_->deviceRecord.gyroId(), 4242);
     EXPECT_EQ(gyro_->deviceRecord.modeFlags(), 0xA9);
     EXPECT_EQ(pause_.waits(), std::vector<std::uint32_t>({500}));
+}
+
+// What --simulate does: the virtual gyro's library is found beside the program (the test
+// runs from the build's bin folder, as the program does) and read through it.
+TEST_F(EndToEndTest, SimulateFindsTheVirtualGyroBesideTheProgram) {
+    const std::string beside = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
+    ASSERT_FALSE(beside.empty()) << D2xxDriver::kVirtualGyroFile << " not found";
+    EXPECT_TRUE(std::filesystem::equivalent(PathFromUtf8(beside),
+                                            std::filesystem::absolute(TARVEX_VGYRO_PATH)));
+    ::setenv("TARVEX_D2XX", beside.c_str(), 1);
+    ASSERT_NO_THROW(Connect());
+    ASSERT_NO_THROW(RunReadCommand(*gyro_));
+    EXPECT_TRUE(SameAsGyro(gyro_->deviceRecord, vg_->record()));
 }
 
 TEST_F(EndToEndTest, ReadEditWriteVerifies) {

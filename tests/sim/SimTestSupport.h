@@ -1,8 +1,6 @@
 // What the virtual gyro's tests build frames, files and folders with.
 #pragma once
 
-#include <stdlib.h>
-
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "link/D2xx.h"
+#include "tests/support/PosixShim.h"
 #include "tests/support/VirtualGyro.h"
 
 namespace simtest {

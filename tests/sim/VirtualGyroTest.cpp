@@ -1,7 +1,6 @@
 // The virtual gyro seen from the line: its exported D2XX calls, driven directly, and its
 // control functions. The gyro runs in fast mode (no line delays) unless a test says else.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <array>
 #include <atomic>
@@ -467,9 +466,9 @@ TEST_F(VirtualGyroTest, StateFileIsInTheUsersStateFolderUnlessNone) {
         } else {
             ::unsetenv("TARVEX_VGYRO_STATE");
         }
-        ::setenv("HOME", (temp_ / "home").c_str(), 1);
+        ::setenv("HOME", (temp_ / "home").string().c_str(), 1);
         if (c.xdg) {
-            ::setenv("XDG_STATE_HOME", (temp_ / "xdg").c_str(), 1);
+            ::setenv("XDG_STATE_HOME", (temp_ / "xdg").string().c_str(), 1);
         } else {
             ::unsetenv("XDG_STATE_HOME");
         }

@@ -1,9 +1,8 @@
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <stdexcept>
 
 #include "ScriptedD2xx.h"
+#include "tests/support/PosixShim.h"
 
 namespace {
 

@@ -11,8 +11,6 @@
 // that changes TARVEX_VGYRO_* calls reset() (or Fresh()) afterwards.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +18,7 @@
 #include <string>
 
 #include "sim/VirtualGyroControl.h"
+#include "tests/support/PosixShim.h"
 
 #ifndef TARVEX_VGYRO_PATH
 #error "Link the test to tarvex_test_vgyro: it defines TARVEX_VGYRO_PATH."
