@@ -9,6 +9,7 @@
 
 #include "gyro/Backups.h"
 #include "tests/gyro/GyroTestSupport.h"
+#include "tests/support/PosixShim.h"
 
 namespace {
 

@@ -42,6 +42,7 @@ class VirtualGyroTest : public ::testing::Test {
         temp_ = MakeTempDir();
         savedHome_ = GetEnv("HOME");
         savedXdg_ = GetEnv("XDG_STATE_HOME");
+        savedLocal_ = GetEnv("LOCALAPPDATA");
         vg_ = &VirtualGyro::Fresh();
         ft_ = BindFt(*vg_);
     }
@@ -50,6 +51,7 @@ class VirtualGyroTest : public ::testing::Test {
         vg_->setFaults("");
         RestoreEnv("HOME", savedHome_);
         RestoreEnv("XDG_STATE_HOME", savedXdg_);
+        RestoreEnv("LOCALAPPDATA", savedLocal_);
         std::error_code ec;
         fs::remove_all(temp_, ec);
     }
@@ -93,7 +95,7 @@ class VirtualGyroTest : public ::testing::Test {
     }
 
     fs::path temp_;
-    std::optional<std::string> savedHome_, savedXdg_;
+    std::optional<std::string> savedHome_, savedXdg_, savedLocal_;
     VirtualGyro* vg_ = nullptr;
     FtTable ft_{};
     FT_HANDLE handle_ = nullptr;
@@ -454,7 +456,11 @@ TEST_F(VirtualGyroTest, StateFileIsInTheUsersStateFolderUnlessNone) {
     };
     const Case cases[] = {
         {"XDG_STATE_HOME", true, temp_ / "xdg" / "tarvex" / "vgyro.state"},
+#ifdef _WIN32
+        {"LOCALAPPDATA", false, temp_ / "home" / "tarvex" / "vgyro.state"},
+#else
         {"HOME", false, temp_ / "home" / ".local" / "state" / "tarvex" / "vgyro.state"},
+#endif
         {"none", false, {}},
     };
     for (const Case& c : cases) {
@@ -467,6 +473,7 @@ TEST_F(VirtualGyroTest, StateFileIsInTheUsersStateFolderUnlessNone) {
             ::unsetenv("TARVEX_VGYRO_STATE");
         }
         ::setenv("HOME", (temp_ / "home").string().c_str(), 1);
+        ::setenv("LOCALAPPDATA", (temp_ / "home").string().c_str(), 1);
         if (c.xdg) {
             ::setenv("XDG_STATE_HOME", (temp_ / "xdg").string().c_str(), 1);
         } else {
