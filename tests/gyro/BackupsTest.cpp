@@ -18,9 +18,8 @@ namespace fs = std::filesystem;
 class BackupsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarvex-backups-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = MakeScratchFolder("tarvex-backups");
+        ASSERT_FALSE(root.empty());
         folder = (root / "state" / "tarvex" / "backups").string();
     }
     void TearDown() override {

@@ -25,9 +25,8 @@ using Bytes = std::vector<std::uint8_t>;
 class SettingsFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarvex-settings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        dir = MakeScratchFolder("tarvex-settings");
+        ASSERT_FALSE(dir.empty());
         for (std::size_t i = 0; i < record.bytes.size(); ++i) {
             record.bytes[i] = static_cast<std::uint8_t>(3 * i + 1);
         }

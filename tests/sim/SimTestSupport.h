@@ -127,9 +127,9 @@ inline void Seal(Record& record) {
 }
 
 inline std::filesystem::path MakeTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-sim-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
+    std::filesystem::path folder = MakeScratchFolder("tarvex-sim");
+    if (folder.empty()) throw std::runtime_error("mkdtemp failed");
+    return folder;
 }
 
 inline Bytes ReadFile(const std::string& path) {

@@ -106,3 +106,12 @@ inline const char* dlerror() {
     return posixshim::LastError().c_str();
 }
 #endif
+
+// A new empty folder under the system's temporary folder, named prefix-XXXXXX; empty when
+// none can be made.
+inline std::filesystem::path MakeScratchFolder(const char* prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
+}
