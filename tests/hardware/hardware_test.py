@@ -822,6 +822,22 @@ def steps(rig, checks, args):
     unplug(rig, checks, first)
 
 
+def plug_back(rig, chip):
+    """device_add for a chip just unplugged. QEMU lets go of the chip's chardev only once
+    the removal is finished, a little after device_del returns: until then device_add says
+    the chardev is in use, so it is tried again for a few seconds."""
+    deadline = now() + 10
+    while True:
+        try:
+            rig.qmp_command("device_add", driver="usb-serial", bus="xhci.0",
+                            chardev=f"line{chip.index}", serial=chip.serial, id=chip.qdev)
+            return
+        except Failure as error:
+            if "is in use" not in str(error) or now() > deadline:
+                raise
+            time.sleep(0.1)
+
+
 def unplug(rig, checks, chip):
     reset = rig.reset_chips
     for when in ("servo", "read"):
@@ -859,8 +875,7 @@ def unplug(rig, checks, chip):
         checks.figure(f"unplug during {when}: the program ended {delay:.2f} s after device_del")
         # Plug it back in, and wait for the guest to see it again.
         chip.on_event = None
-        rig.qmp_command("device_add", driver="usb-serial", bus="xhci.0",
-                        chardev=f"line{chip.index}", serial=chip.serial, id=chip.qdev)
+        plug_back(rig, chip)
         rc, out, _, _ = rig.run(
             f"replug-{when}",
             f"n=0; while [ $(ls /sys/bus/usb-serial/devices | wc -l) -lt {len(rig.chips)} ]"
