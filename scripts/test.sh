@@ -6,7 +6,7 @@
 #   3. the fuzz targets, 60 s each from their seed corpus                  (build-fuzz)
 #   4. the normal build with warnings as errors, whole suite              (build)
 #   windows: the core's Windows build (MinGW-w64) and its tests under Wine (build-windows),
-#      scripts/windows.sh, run before the normal build
+#      scripts/windows.sh, run beside the fuzzers and before the normal build
 # Any failing test, sanitizer report or fuzz finding stops the script with an error. The
 # normal suite runs last, so the output ends with its summary.
 #
@@ -76,14 +76,32 @@ if has_check tsan; then
     )
 fi
 
-if has_check fuzz; then
-    echo "=== test.sh: fuzz targets (build-fuzz) ==="
-    scripts/fuzz.sh "${TARVEX_FUZZ_SECONDS:-60}"
+# A fuzz target runs on one core for a fixed time, so the Windows build and its tests under
+# Wine take the other one meanwhile; their output follows the fuzzers'.
+windows_pid=
+windows_log=$root/build-windows.log
+if has_check windows; then
+    scripts/windows.sh >"$windows_log" 2>&1 &
+    windows_pid=$!
 fi
 
-if has_check windows; then
+if has_check fuzz; then
+    echo "=== test.sh: fuzz targets (build-fuzz) ==="
+    if ! scripts/fuzz.sh "${TARVEX_FUZZ_SECONDS:-60}"; then
+        [ -z "$windows_pid" ] || kill "$windows_pid" 2>/dev/null || true
+        exit 1
+    fi
+fi
+
+if [ -n "$windows_pid" ]; then
     echo "=== test.sh: Windows build under Wine (build-windows) ==="
-    scripts/windows.sh
+    windows_status=0
+    wait "$windows_pid" || windows_status=$?
+    cat "$windows_log"
+    if [ "$windows_status" -ne 0 ]; then
+        echo "test.sh: the Windows build or its tests under Wine failed" >&2
+        exit 1
+    fi
 fi
 
 echo "=== test.sh: normal build ==="
