@@ -15,6 +15,9 @@ packages=(
     qemu-system-x86 linux-image-amd64 busybox-static python3
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 googletest
     lintian desktop-file-utils shared-mime-info appstream dpkg-dev file
+    libcli11-dev nlohmann-json3-dev
+    dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
+    fonts-wine wixl msitools x11-apps imagemagick
 )
 
 missing=()
