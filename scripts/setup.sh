@@ -17,7 +17,7 @@ packages=(
     lintian desktop-file-utils shared-mime-info appstream dpkg-dev file
     libcli11-dev nlohmann-json3-dev
     dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
-    fonts-wine wixl msitools x11-apps imagemagick
+    fonts-wine wixl msitools x11-apps imagemagick librsvg2-bin
 )
 
 missing=()

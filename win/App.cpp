@@ -1,0 +1,77 @@
+#include "win/App.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "link/D2xxDriver.h"
+#include "link/TBX3.h"
+#include "win/Options.h"
+#include "win/Win32Controls.h"
+
+namespace tarvex_win {
+
+namespace {
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Applies the adapter options; false after printing why the program cannot start.
+bool ApplyAdapterOptions(const Options& options) {
+    if (options.simulate) {
+        const std::string path = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
+        if (path.empty()) {
+            WriteToParentConsole(
+                L"tarvex: the virtual gyro (tarvex-vgyro.dll) is not installed beside the "
+                L"program\n",
+                true);
+            return false;
+        }
+        _wputenv_s(L"TARVEX_D2XX", FromUtf8(path).c_str());
+    }
+    if (!options.driver.empty()) _wputenv_s(L"TARVEX_D2XX", options.driver.c_str());
+    if (!options.adapter.empty()) g_adapter.SelectAdapter(options.adapter);
+    return true;
+}
+
+}  // namespace
+
+int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(commandLine, &count)) {
+        for (int i = 1; i < count; ++i) arguments.emplace_back(argv[i]);
+        LocalFree(argv);
+    }
+    Options options;
+    const ParseResult parsed = ParseOptions(arguments, options);
+    if (!parsed.run) {
+        WriteToParentConsole(parsed.output, false);
+        WriteToParentConsole(parsed.error, true);
+        return parsed.exitCode;
+    }
+    if (!ApplyAdapterOptions(options)) return 2;
+
+    // Every common-control class; the window uses the trackbar among them.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    InitCommonControlsEx(&controls);
+
+    Win32DialogHost host(module, options.language.value_or(UserLanguage()));
+    if (host.Create(true) == nullptr) {
+        WriteToParentConsole(L"tarvex: the window could not be created\n", true);
+        return 1;
+    }
+    host.RunModal();
+    return 0;
+}
+
+}  // namespace tarvex_win
