@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the core's Windows branch with MinGW-w64 and runs its tests under Wine: link/,
-# gyro/, the virtual gyro (tarvex-vgyro.dll), the scripted D2XX stand-in and the other test
-# DLLs, and the test programs (GoogleTest built from Debian's /usr/src/googletest with the
-# same compiler), run by ctest with Wine as the emulator. The output ends with ctest's
-# summary. The window and tarvex-cli need Qt and are not part of this build.
+# Builds the Windows branch with MinGW-w64 and runs its tests under Wine: link/, gyro/, the
+# virtual gyro (tarvex-vgyro.dll), the scripted D2XX stand-in and the other test DLLs, the
+# native window tarvex.exe (win/) and the test programs (GoogleTest built from Debian's
+# /usr/src/googletest with the same compiler), run by ctest with Wine as the emulator; then
+# the MSI installer and the portable .zip, and the installer's test in a fresh prefix. The
+# output ends with the installer test's summary.
 #
 #   TARVEX_WINDOWS_BUILD_DIR    the build folder (default build-windows); Wine's prefix
 #                               lives inside it, so nothing else on the machine changes
@@ -21,23 +22,14 @@ for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver"; do
 done
 
 mkdir -p "$build"
-export WINEPREFIX=$PWD/$build/wine
-export WINEDEBUG=-all
-# No prompts to install Wine's .NET and HTML engines: the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    echo "=== windows.sh: a fresh Wine prefix in $WINEPREFIX ==="
-    "$wine" wineboot --init
-    "$wineserver" -w
-fi
-# One Wine server for every test program of the run (each would otherwise start its own),
-# ended on the way out. Wine's own background services start with the first program of a
-# server and live as long as it: started here with no output attached, so that they do not
-# hold open the output pipe of a program whose output is read (gtest_discover_tests would
-# wait for it to close until its time-out).
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-"$wine" wineboot </dev/null >/dev/null 2>&1
+# The tests' prefix lives inside the build folder, so nothing else on the machine changes:
+# Wine's fonts, no window manager, no prompts or desktop entries, and Wine's display driver
+# without a display, on which the window's tests create their dialogs (scripts/wine-prefix.sh).
+# One Wine server serves every test program of the run, ended on the way out.
+# shellcheck source=scripts/wine-prefix.sh
+source scripts/wine-prefix.sh
+tarvex_wine_prefix "$PWD/$build/wine" null
+trap tarvex_wine_stop EXIT
 
 echo "=== windows.sh: MinGW-w64 build ($build) ==="
 cmake -S . -B "$build" -G Ninja --toolchain cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
