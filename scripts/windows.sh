@@ -37,3 +37,6 @@ cmake -S . -B "$build" -G Ninja --toolchain cmake/MinGW-w64.cmake -DCMAKE_BUILD_
 cmake --build "$build"
 echo "=== windows.sh: tests under Wine ==="
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+echo "=== windows.sh: the installer under Wine (a fresh prefix) ==="
+ls -l "$build"/Tarvex-*-x64.msi "$build"/Tarvex-*-x64.zip
+scripts/windows-installer-test.sh "$build"

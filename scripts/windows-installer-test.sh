@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, in a fresh prefix: a silent install, the installed
+# programs run from C:\Program Files\Tarvex, the Start-menu entry and the .tcf file type
+# registered; then a silent uninstall, after which no file, shortcut or registry key of
+# Tarvex's is left. Every check prints PASS or FAIL; the script fails when one failed.
+#
+#   scripts/windows-installer-test.sh [build folder]   (default build-windows)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-${TARVEX_WINDOWS_BUILD_DIR:-build-windows}}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+msi=$PWD/$build/Tarvex-$version-x64.msi
+if [[ -z $version || ! -f $msi ]]; then
+    echo "windows-installer-test.sh: no installer in $build (Tarvex-$version-x64.msi); build the target tarvex_packages" >&2
+    exit 1
+fi
+# shellcheck source=scripts/wine-prefix.sh
+source scripts/wine-prefix.sh
+
+failures=0
+check() {  # check <description> <command...>
+    local what=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        echo "PASS  $what"
+    else
+        echo "FAIL  $what"
+        failures=$((failures + 1))
+    fi
+}
+output_is() {  # output_is <expected> <command...>: the command's first line is expected
+    local expected=$1
+    shift
+    local got
+    got=$("$@" </dev/null 2>/dev/null | tr -d '\r' | head -n 1)
+    [[ $got == "$expected" ]]
+}
+output_has() {  # output_has <text> <command...>
+    local text=$1
+    shift
+    "$@" </dev/null 2>/dev/null | tr -d '\r' | grep -qF -- "$text"
+}
+wine() { "$tarvex_wine" "$@" </dev/null; }
+test_missing_key() { ! "$tarvex_wine" reg query "$1" </dev/null >/dev/null 2>&1; }
+test_not_listed() {
+    ! "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+        </dev/null 2>/dev/null | grep -q 'Tarvex'
+}
+
+prefix=$PWD/$build/wine-install
+# A server left running on an earlier prefix of that name goes first.
+WINEPREFIX=$prefix tarvex_wine_stop
+rm -rf "$prefix"
+echo "=== installer test: fresh prefix $prefix ==="
+tarvex_wine_prefix "$prefix" null || exit 1
+trap tarvex_wine_stop EXIT
+
+installed=$WINEPREFIX/drive_c/Program\ Files/Tarvex
+# The Start-menu entry: the installer asks for the common Programs folder (ALLUSERS=1); Wine
+# 8's msiexec puts it in the user's.
+shortcuts=("$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk"
+    "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvex.lnk")
+shortcut_exists() { [[ -f ${shortcuts[0]} || -f ${shortcuts[1]} ]]; }
+no_shortcut() { ! shortcut_exists; }
+msi_windows="Z:${msi//\//\\}"
+
+check "silent install (msiexec /i /qn)" wine msiexec /i "$msi_windows" /qn /l*v 'C:\install.log'
+check "install log ends with success" grep -qa 'Return value 1' "$WINEPREFIX/drive_c/install.log"
+for file in tarvex.exe tarvex-vgyro.dll LICENSE.txt; do
+    check "installed: C:\\Program Files\\Tarvex\\$file" test -f "$installed/$file"
+done
+check "installed tarvex.exe --version" output_is "Tarvex $version" \
+    "$tarvex_wine" 'C:\Program Files\Tarvex\tarvex.exe' --version
+if grep -q '^tarvex-cli' <(ls "$build/installer/files"); then
+    check "installed: C:\\Program Files\\Tarvex\\tarvex-cli.exe" test -f "$installed/tarvex-cli.exe"
+    check "installed tarvex-cli.exe --version" output_has "$version" \
+        "$tarvex_wine" 'C:\Program Files\Tarvex\tarvex-cli.exe' --version
+    check "installed tarvex-cli.exe --simulate read" env TARVEX_VGYRO_FAST=1 \
+        TARVEX_VGYRO_STATE=none "$tarvex_wine" 'C:\Program Files\Tarvex\tarvex-cli.exe' \
+        --simulate read
+else
+    echo "NOTE  this build has no tarvex-cli.exe; the installer carries none"
+fi
+check "Start-menu entry" shortcut_exists
+check ".tcf is a Tarvex settings file" output_has "Tarvex.SettingsFile" \
+    "$tarvex_wine" reg query 'HKCR\.tcf' /ve
+check ".tcf opens in tarvex.exe" output_has 'Tarvex\tarvex.exe" "%1"' \
+    "$tarvex_wine" reg query 'HKCR\Tarvex.SettingsFile\shell\open\command' /ve
+check "listed among installed programs" output_has "Tarvex" \
+    "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
+
+check "silent uninstall (msiexec /x /qn)" wine msiexec /x "$msi_windows" /qn /l*v 'C:\uninstall.log'
+check "uninstall log ends with success" grep -qa 'Return value 1' "$WINEPREFIX/drive_c/uninstall.log"
+check "no C:\\Program Files\\Tarvex left" test ! -e "$installed"
+check "no Start-menu entry left" no_shortcut
+check "no .tcf type left" test_missing_key 'HKLM\Software\Classes\.tcf'
+check "no Tarvex.SettingsFile left" test_missing_key 'HKLM\Software\Classes\Tarvex.SettingsFile'
+check "no HKLM\\Software\\Tarvex left" test_missing_key 'HKLM\Software\Tarvex'
+check "not listed among installed programs" test_not_listed
+
+echo "=== installer test: $failures failed ==="
+[[ $failures -eq 0 ]]
