@@ -73,6 +73,35 @@ if [ -x /usr/lib/wine/wine64 ] && [ -f "$wine_timing" ]; then
     WINEPREFIX=$root/build-windows/wine /usr/lib/wine/wineserver -k 2>/dev/null || true
 fi
 
+# The Windows packages' sizes, once scripts/windows.sh has built them: the files as
+# installed (stripped), the MSI and the .zip.
+windows_build=$root/build-windows
+if [ -f "$windows_build/installer/files/tarvex.exe" ]; then
+    {
+        echo "| file | size |"
+        echo "|---|---|"
+        for f in "$windows_build"/installer/files/*.exe "$windows_build"/installer/files/*.dll \
+            "$windows_build"/Tarvex-*-x64.msi "$windows_build"/Tarvex-*-x64.zip; do
+            [ -f "$f" ] || continue
+            size=$(stat -c %s "$f")
+            echo "| \`$(basename "$f")\` | $size bytes ($(awk -v b="$size" 'BEGIN { printf "%.0f", b / 1024 }') KiB) |"
+        done
+    } >"$work/windows_sizes.txt"
+    # From the start of tarvex.exe under Wine to its window on an X screen.
+    if TARVEX_WINDOWS_BUILD_DIR=$windows_build "$root/scripts/windows-screenshots.sh" >/dev/null &&
+        [ -s "$windows_build/screenshots/start-times.txt" ]; then
+        {
+            echo
+            echo "From the start of \`tarvex.exe --simulate --language <xx>\` under Wine (a prefix"
+            echo "whose first run is behind it) to its window on an Xvfb screen, polled every 50 ms:"
+            echo
+            echo "| language | start to window |"
+            echo "|---|---|"
+            awk '{ printf "| %s | %s s |\n", $1, $2 }' "$windows_build/screenshots/start-times.txt"
+        } >>"$work/windows_sizes.txt"
+    fi
+fi
+
 value() { awk -v k="$1:" '$1 == k { print $2; exit }' "$results"; }
 abs() { awk -v v="$1" 'BEGIN { printf "%.3f", v < 0 ? -v : v }'; }
 check() { awk "BEGIN { exit !($1) }" && echo "met" || echo "**not met**"; }
@@ -177,6 +206,15 @@ cpu_model=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
         echo '```'
         cat "$work/wine_stream.txt"
         echo '```'
+    fi
+    if [ -s "$work/windows_sizes.txt" ]; then
+        echo
+        echo "## The Windows packages"
+        echo
+        echo "From \`build-windows\` (MinGW-w64, static C and C++ run-time libraries): the files"
+        echo "as the installer and the .zip carry them, stripped, and the two packages."
+        echo
+        cat "$work/windows_sizes.txt"
     fi
 } >"$out"
 echo "bench: wrote $out"

@@ -3,7 +3,8 @@
 # display of its own, a Wine prefix drawing on it (inside the build folder), the window
 # started with --simulate --language <xx>, the X screen saved with xwd and trimmed to the
 # window. Writes <build>/screenshots/tarvex-windows-<xx>.png, and copies them to
-# docs/screenshots/ with --docs. Builds tarvex.exe first when it is missing.
+# docs/screenshots/ with --docs; <build>/screenshots/start-times.txt holds the seconds from
+# each start to the window on the screen. Builds tarvex.exe first when it is missing.
 #
 #   scripts/windows-screenshots.sh [--docs]
 #   TARVEX_WINDOWS_BUILD_DIR   the Windows build folder (default build-windows)
@@ -50,25 +51,30 @@ done
 
 tarvex_wine_prefix "$PWD/$build/wine-screens" x11
 mkdir -p "$build/screenshots"
+rm -f "$build/screenshots/start-times.txt"
 export TARVEX_VGYRO_FAST=1 TARVEX_VGYRO_STATE=none
 for language in en de ja; do
+    started=$(date +%s.%N)
     "$tarvex_wine" "$build/bin/tarvex.exe" --simulate --language "$language" \
         </dev/null >"$build/screenshots/tarvex-windows-$language.log" 2>&1 &
     program=$!
     shown=false
-    for _ in $(seq 1 120); do
+    for _ in $(seq 1 600); do
         if xwininfo -root -tree 2>/dev/null | grep -q '"Tarvex": ("tarvex.exe"'; then
             shown=true
             break
         fi
         kill -0 "$program" 2>/dev/null || break
-        sleep 0.25
+        sleep 0.05
     done
     if ! $shown; then
         echo "windows-screenshots.sh: the window ($language) did not show within 30 s:" >&2
         cat "$build/screenshots/tarvex-windows-$language.log" >&2
         exit 1
     fi
+    # From the start to the window's appearance on the X screen (polled every 50 ms).
+    echo "$language $(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')" \
+        >>"$build/screenshots/start-times.txt"
     # Let it paint.
     sleep 1.5
     out=$build/screenshots/tarvex-windows-$language.png

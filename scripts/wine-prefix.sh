@@ -38,7 +38,8 @@ tarvex_wine_prefix() {
         mkdir -p "$fonts"
         cp /usr/share/wine/fonts/*.ttf "$fonts/"
     fi
-    "$tarvex_wineserver" -p </dev/null >/dev/null 2>&1
+    # Already running for this prefix is fine.
+    "$tarvex_wineserver" -p </dev/null >/dev/null 2>&1 || true
     "$tarvex_wine" wineboot </dev/null >/dev/null 2>&1
     local cjk=""
     for family in "Noto Sans CJK JP" "Noto Sans JP"; do

@@ -66,6 +66,8 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
     InitCommonControlsEx(&controls);
 
     Win32DialogHost host(module, options.language.value_or(UserLanguage()));
+    // The window's behaviour connects here: the dispatch function hands the window's events
+    // (WindowEvent) to its handlers; the file named on the command line is options.file.
     if (host.Create(true) == nullptr) {
         WriteToParentConsole(L"tarvex: the window could not be created\n", true);
         return 1;

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -280,6 +281,92 @@ TEST(WindowLayer, TextsComeFromTheLanguagesResources) {
         EXPECT_EQ(window.Host().Text(117), c.message117);
         // An id no table holds gives the empty string.
         EXPECT_EQ(window.Host().Text(137), L"");
+    }
+}
+
+std::wstring WithoutMnemonic(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) ++i;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// Every caption of each language fits its control in the dialog's font, and the label boxes
+// hold the longest direction text of their language: nothing is clipped.
+TEST(WindowLayer, EveryTextFitsItsControlInEachLanguage) {
+    for (Language language : {Language::English, Language::German, Language::Japanese}) {
+        SCOPED_TRACE(static_cast<int>(language));
+        HiddenWindow window(language);
+        ASSERT_NE(window.Window(), nullptr) << HiddenWindow::Reason();
+        HDC dc = GetDC(window.Window());
+        ASSERT_NE(dc, nullptr);
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(window.Window(), WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        auto width = [dc](const std::wstring& text) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            return static_cast<int>(size.cx);
+        };
+        int checked = 0;
+        for (HWND child = GetWindow(window.Window(), GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            const std::wstring kind = Lower(ClassName(child));
+            const DWORD style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+            // What nothing shows ("Not using ID") cannot be clipped.
+            if ((style & WS_VISIBLE) == 0) continue;
+            RECT box{};
+            GetClientRect(child, &box);
+            const std::wstring text = WithoutMnemonic(WindowText(child));
+            int room = box.right;
+            if (kind == L"button") {
+                switch (style & BS_TYPEMASK) {
+                    case BS_GROUPBOX:
+                        room -= 16;
+                        break;
+                    case BS_AUTORADIOBUTTON:
+                    case BS_AUTOCHECKBOX:
+                        if ((style & BS_PUSHLIKE) == 0) {
+                            room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+                        } else {
+                            room -= 8;
+                        }
+                        break;
+                    default:
+                        room -= 8;
+                        break;
+                }
+            } else if (kind == L"edit" && (style & WS_BORDER) == 0 &&
+                       (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) == 0) {
+                // A label box: the longest direction text of the language.
+                const LRESULT margins = SendMessageW(child, EM_GETMARGINS, 0, 0);
+                room -= LOWORD(margins) + HIWORD(margins) + 2;
+                for (UINT id = 124; id <= 129; ++id) {
+                    const std::wstring direction = window.Host().Text(id);
+                    EXPECT_LE(width(direction), room)
+                        << "label box " << GetDlgCtrlID(child) << ": " << id;
+                }
+                ++checked;
+                continue;
+            } else if (kind != L"static" || (style & SS_TYPEMASK) == SS_ICON) {
+                continue;
+            }
+            if (text.empty()) continue;
+            // Each line of a caption on its own.
+            size_t start = 0;
+            while (start <= text.size()) {
+                const size_t end = std::min(text.find(L'\n', start), text.size());
+                const std::wstring line = text.substr(start, end - start);
+                EXPECT_LE(width(line), room) << "control " << GetDlgCtrlID(child);
+                start = end + 1;
+            }
+            ++checked;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(window.Window(), dc);
+        EXPECT_GT(checked, 40);
     }
 }
 
