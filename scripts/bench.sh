@@ -92,8 +92,9 @@ if [ -f "$windows_build/installer/files/tarvex.exe" ]; then
         [ -s "$windows_build/screenshots/start-times.txt" ]; then
         {
             echo
-            echo "From the start of \`tarvex.exe --simulate --language <xx>\` under Wine (a prefix"
-            echo "whose first run is behind it) to its window on an Xvfb screen, polled every 50 ms:"
+            echo "From the start of \`tarvex.exe --simulate --language <xx>\` under Wine to its window"
+            echo "on an Xvfb screen, polled every 50 ms; the first start (en) also starts the prefix's"
+            echo "Wine server and services, the others find them running:"
             echo
             echo "| language | start to window |"
             echo "|---|---|"
