@@ -6,7 +6,7 @@
 #
 #   scripts/windows-installer-test.sh [build folder]   (default build-windows)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 build=${1:-${TARVEX_WINDOWS_BUILD_DIR:-build-windows}}
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 msi=$PWD/$build/Tarvex-$version-x64.msi

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Windows scripts: a Wine prefix that behaves for tests and screenshots.
 #
 #   tarvex_wine_prefix <prefix folder> <graphics: null | x11>
