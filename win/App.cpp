@@ -69,6 +69,9 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
     // The window's behaviour connects here: the dispatch function hands the window's events
     // (WindowEvent) to its handlers; the file named on the command line is options.file.
     if (host.Create(true) == nullptr) {
+        // Ended while it initialised (the adapter could not be opened, say): the message
+        // was shown.
+        if (host.Ended()) return 1;
         WriteToParentConsole(L"tarvex: the window could not be created\n", true);
         return 1;
     }

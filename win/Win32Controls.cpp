@@ -41,9 +41,25 @@ HWND Win32DialogHost::Create(bool visible) {
     const DLGTEMPLATE* dialog = DialogTemplateIn(module_, language_, IDD_TARVEX_DIALOG);
     if (dialog == nullptr) return nullptr;
     ended_ = false;
-    window_ = CreateDialogIndirectParamW(module_, dialog, nullptr, &Win32DialogHost::DialogProc,
-                                         reinterpret_cast<LPARAM>(this));
-    if (window_ != nullptr && visible) {
+    initializing_ = true;
+    HWND created = CreateDialogIndirectParamW(
+        module_, dialog, nullptr, &Win32DialogHost::DialogProc, reinterpret_cast<LPARAM>(this));
+    initializing_ = false;
+    if (created == nullptr) {
+        window_ = nullptr;
+        return nullptr;
+    }
+    window_ = created;
+    {
+        std::lock_guard<std::mutex> lock(postedMutex_);
+        postTarget_ = window_;
+    }
+    if (ended_) {
+        // Ended while it initialised: never shown.
+        End(result_);
+        return nullptr;
+    }
+    if (visible) {
         ShowWindow(window_, SW_SHOW);
         UpdateWindow(window_);
     }
@@ -51,7 +67,7 @@ HWND Win32DialogHost::Create(bool visible) {
 }
 
 int Win32DialogHost::RunModal() {
-    if (Create(true) == nullptr) return -1;
+    if (Create(true) == nullptr) return ended_ ? result_ : -1;
     if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOW);
     MSG message;
     while (!ended_) {
@@ -81,10 +97,37 @@ bool Win32DialogHost::PreTranslate(MSG& message) {
 void Win32DialogHost::End(int result) {
     result_ = result;
     ended_ = true;
+    if (initializing_) return;  // Create destroys it once CreateDialog has returned
+    {
+        std::lock_guard<std::mutex> lock(postedMutex_);
+        postTarget_ = nullptr;
+        posted_.clear();
+    }
     if (window_ != nullptr) {
         HWND window = window_;
         window_ = nullptr;
         DestroyWindow(window);
+    }
+}
+
+void Win32DialogHost::Post(std::function<void()> call) {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    if (postTarget_ == nullptr) return;
+    posted_.push_back(std::move(call));
+    if (posted_.size() == 1) PostMessageW(postTarget_, kPostedCallsMessage, 0, 0);
+}
+
+void Win32DialogHost::RunPosted() {
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) return;
+            call = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        call();
+        if (ended_) return;
     }
 }
 
@@ -168,6 +211,27 @@ INT_PTR Win32DialogHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Route(event);
             return TRUE;
         }
+        case WM_INITMENUPOPUP:
+            // The menu bar's popups only, not the system menu.
+            if (HIWORD(lParam) == 0) {
+                Route({WindowEvent::Kind::MenuOpening, LOWORD(lParam), 0, {}});
+            }
+            return FALSE;
+        case kPostedCallsMessage:
+            RunPosted();
+            return TRUE;
+        case WM_NCDESTROY:
+            // Destroyed from outside End (its owner went away, say).
+            if (window_ != nullptr) {
+                {
+                    std::lock_guard<std::mutex> lock(postedMutex_);
+                    postTarget_ = nullptr;
+                    posted_.clear();
+                }
+                window_ = nullptr;
+                ended_ = true;
+            }
+            return FALSE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(icon_);
         default:

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,12 +20,13 @@ namespace tarvex_win {
 // One thing that happened in the window, as the behaviour layer sees it.
 struct WindowEvent {
     enum class Kind {
-        InitDialog,  // the window and its controls exist and are set up; not shown yet
-        Command,     // id: a button (code BN_CLICKED), a channel list (CBN_SELCHANGE),
-                     // a menu item (code 0) or an accelerator (code 1); IDOK for Return,
-                     // IDCANCEL for Escape, the close box and Alt+F4
-        Scroll,      // id: the slider; code: the trackbar's notification (TB_*)
-        DropFiles,   // files: the paths dropped on the window
+        InitDialog,   // the window and its controls exist and are set up; not shown yet
+        Command,      // id: a button (code BN_CLICKED), a channel list (CBN_SELCHANGE),
+                      // a menu item (code 0) or an accelerator (code 1); IDOK for Return,
+                      // IDCANCEL for Escape, the close box and Alt+F4
+        Scroll,       // id: the slider; code: the trackbar's notification (TB_*)
+        DropFiles,    // files: the paths dropped on the window
+        MenuOpening,  // id: the position of the menu bar's popup about to open (0: File)
     };
     Kind kind = Kind::Command;
     int id = 0;
@@ -46,15 +49,22 @@ class Win32DialogHost {
     void SetDispatch(Dispatch dispatch) { dispatch_ = std::move(dispatch); }
 
     // Creates the window from dialog 101 in the host's language; shown when visible is
-    // true. Null when the template or a control class is missing. Tests create it hidden
-    // and drive it with messages.
+    // true. Null when the template or a control class is missing, or when the window was
+    // ended while it initialised (Ended() then says so). Tests create it hidden and drive it
+    // with messages. Set the dispatch function first: it receives InitDialog from here.
     HWND Create(bool visible);
     // Creates the window shown (unless it exists) and runs the message loop, with the
     // accelerators and the dialog's keyboard handling, until End; returns End's result.
     int RunModal();
-    // Ends the window with result: destroys it; RunModal returns.
+    // Ends the window with result: destroys it; RunModal returns. During InitDialog the
+    // window is destroyed once its creation is complete, before it was ever shown.
     void End(int result);
     bool Ended() const { return ended_; }
+    int Result() const { return result_; }
+
+    // Runs call on the window's thread from its message loop; callable from any thread.
+    // Calls still queued when the window is destroyed are dropped.
+    void Post(std::function<void()> call);
 
     // Offers one message of the loop to the accelerator table and the dialog's keyboard
     // handling; true when it was used.
@@ -86,10 +96,19 @@ class Win32DialogHost {
     HICON icon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HACCEL accelerators_ = nullptr;
+    void RunPosted();
+
     Dispatch dispatch_;
     bool ended_ = false;
+    bool initializing_ = false;
     int result_ = 0;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    HWND postTarget_ = nullptr;  // the window posted calls wake, under postedMutex_
 };
+
+// The message that wakes the window for calls given to Post.
+constexpr UINT kPostedCallsMessage = WM_APP + 1;
 
 // The sliders' ranges and tick spacing, and the Position slider's resting place, as the
 // window starts.

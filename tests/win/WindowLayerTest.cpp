@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WindowTestSupport.h"
@@ -392,11 +393,12 @@ TEST(WindowLayer, UserActionsReachTheDispatchOnceAndPlacedValuesNever) {
     HiddenWindow window(Language::English);
     ASSERT_NE(window.Window(), nullptr) << HiddenWindow::Reason();
     HWND dialog = window.Window();
+    constexpr int kNone = -1;
     struct Case {
         const char* name;
         void (*act)(HWND dialog);
         WindowEvent::Kind kind;
-        int id;  // 0: no event expected
+        int id;  // kNone: no event expected
         int code;
     };
     const Case cases[] = {
@@ -422,6 +424,12 @@ TEST(WindowLayer, UserActionsReachTheDispatchOnceAndPlacedValuesNever) {
         {"accelerator Open",
          [](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(ID_FILE_OPEN, 1), 0); },
          WindowEvent::Kind::Command, ID_FILE_OPEN, 1},
+        {"File menu opening",
+         [](HWND d) {
+             SendMessageW(d, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(GetMenu(d), 0)),
+                          MAKELPARAM(0, 0));
+         },
+         WindowEvent::Kind::MenuOpening, 0, 0},
         {"close box",
          [](HWND d) {
              SendMessageW(d, WM_CLOSE, 0, 0);
@@ -429,26 +437,26 @@ TEST(WindowLayer, UserActionsReachTheDispatchOnceAndPlacedValuesNever) {
          },
          WindowEvent::Kind::Command, IDCANCEL, 0},
         {"text placed", [](HWND d) { SetDlgItemTextW(d, 1018, L"17"); }, WindowEvent::Kind::Command,
-         0, 0},
+         kNone, 0},
         {"slider placed", [](HWND d) { SendDlgItemMessageW(d, 1019, TBM_SETPOS, TRUE, 7); },
-         WindowEvent::Kind::Command, 0, 0},
+         WindowEvent::Kind::Command, kNone, 0},
         {"check placed", [](HWND d) { CheckDlgButton(d, 1012, BST_CHECKED); },
-         WindowEvent::Kind::Command, 0, 0},
+         WindowEvent::Kind::Command, kNone, 0},
         {"list placed", [](HWND d) { SendDlgItemMessageW(d, 1004, CB_SETCURSEL, 3, 0); },
-         WindowEvent::Kind::Command, 0, 0},
+         WindowEvent::Kind::Command, kNone, 0},
         {"disabled Write not clickable",
          [](HWND d) {
              EnableWindow(GetDlgItem(d, 1060), FALSE);
              EXPECT_FALSE(UserClick(GetDlgItem(d, 1060)));
          },
-         WindowEvent::Kind::Command, 0, 0},
+         WindowEvent::Kind::Command, kNone, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         window.Events().clear();
         c.act(dialog);
         ASSERT_TRUE(IsWindow(dialog));
-        if (c.id == 0) {
+        if (c.id == kNone) {
             EXPECT_TRUE(window.Events().empty());
             continue;
         }
@@ -460,6 +468,50 @@ TEST(WindowLayer, UserActionsReachTheDispatchOnceAndPlacedValuesNever) {
             EXPECT_EQ(event.code, c.code);
         }
     }
+}
+
+// A call posted from another thread runs once, on the window's thread, from its messages;
+// calls posted after the window ended are dropped.
+TEST(WindowLayer, PostedCallsRunOnTheWindowsThread) {
+    HiddenWindow window(Language::English);
+    ASSERT_NE(window.Window(), nullptr) << HiddenWindow::Reason();
+    const DWORD windowThread = GetCurrentThreadId();
+    std::vector<DWORD> ranOn;
+    std::thread other([&] {
+        window.Host().Post([&] { ranOn.push_back(GetCurrentThreadId()); });
+        window.Host().Post([&] { ranOn.push_back(GetCurrentThreadId()); });
+    });
+    other.join();
+    EXPECT_TRUE(ranOn.empty());
+    PumpMessages();
+    ASSERT_EQ(ranOn.size(), 2u);
+    EXPECT_EQ(ranOn[0], windowThread);
+    EXPECT_EQ(ranOn[1], windowThread);
+
+    window.Host().Post([&] { ranOn.push_back(0); });
+    window.Host().End(IDCANCEL);
+    window.Host().Post([&] { ranOn.push_back(0); });
+    PumpMessages();
+    EXPECT_EQ(ranOn.size(), 2u);
+}
+
+// The behaviour may end the window while it initialises (no adapter): it is destroyed
+// without being shown, and the host reports the result.
+TEST(WindowLayer, EndedDuringInitialisationIsNeverShown) {
+    tarvex_win::Win32DialogHost host(GetModuleHandleW(nullptr), Language::English);
+    HWND seen = nullptr;
+    host.SetDispatch([&](const WindowEvent& event) {
+        if (event.kind != WindowEvent::Kind::InitDialog) return false;
+        seen = host.Window();
+        host.End(IDCANCEL);
+        return true;
+    });
+    EXPECT_EQ(host.Create(true), nullptr);
+    ASSERT_NE(seen, nullptr) << HiddenWindow::Reason();
+    EXPECT_TRUE(host.Ended());
+    EXPECT_EQ(host.Result(), IDCANCEL);
+    EXPECT_FALSE(IsWindow(seen));
+    EXPECT_EQ(host.RunModal(), IDCANCEL);
 }
 
 // Without a dispatch function, Return, Escape and File > Exit end the window.
