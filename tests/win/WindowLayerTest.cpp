@@ -470,6 +470,67 @@ TEST(WindowLayer, UserActionsReachTheDispatchOnceAndPlacedValuesNever) {
     }
 }
 
+// The accelerators as the message loop translates them: Ctrl+R, Ctrl+O and Ctrl+S give their
+// commands once; Ctrl+W gives none while the Write menu item is grayed.
+TEST(WindowLayer, AcceleratorsGiveTheirCommandsUnlessTheItemIsGrayed) {
+    HiddenWindow window(Language::English);
+    ASSERT_NE(window.Window(), nullptr) << HiddenWindow::Reason();
+    BYTE keys[256] = {};
+    ASSERT_TRUE(GetKeyboardState(keys));
+    BYTE held[256];
+    std::copy(std::begin(keys), std::end(keys), held);
+    held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+    ASSERT_TRUE(SetKeyboardState(held));
+    // The commands that reached the dispatch (the loop also announces the menu that holds
+    // the accelerator's item, as Windows does before it checks the item's state).
+    auto press = [&](WPARAM key) {
+        window.Events().clear();
+        MSG message{window.Item(1001), WM_KEYDOWN, key, 0x00000001, 0, {}};
+        window.Host().PreTranslate(message);
+        PumpMessages();
+        std::vector<WindowEvent> commands;
+        for (const WindowEvent& event : window.Events()) {
+            if (event.kind == WindowEvent::Kind::Command) commands.push_back(event);
+        }
+        return commands;
+    };
+    const struct {
+        WPARAM key;
+        int command;
+    } enabled[] = {
+        {'R', ID_CONNECT_READ}, {'O', ID_FILE_OPEN}, {'S', ID_FILE_SAVE}, {'W', ID_CONNECT_WRITE}};
+    for (const auto& c : enabled) {
+        SCOPED_TRACE(static_cast<char>(c.key));
+        const std::vector<WindowEvent> commands = press(c.key);
+        ASSERT_EQ(commands.size(), 1u);
+        EXPECT_EQ(commands[0].id, c.command);
+        EXPECT_EQ(commands[0].code, 1);
+    }
+    EnableMenuItem(GetMenu(window.Window()), ID_CONNECT_WRITE, MF_BYCOMMAND | MF_GRAYED);
+    EXPECT_TRUE(press('W').empty());
+    EXPECT_EQ(press('R').size(), 1u);
+    ASSERT_TRUE(SetKeyboardState(keys));
+}
+
+// Tab walks the controls in the Linux window's order: ID, the channel lists, each radio
+// group, the response sliders, EXP, Holdex setting and the gains, the limit controls, Read
+// and Write; value boxes, label boxes and the status line are passed by.
+TEST(WindowLayer, TabOrderFollowsTheWindowsColumns) {
+    HiddenWindow window(Language::English);
+    ASSERT_NE(window.Window(), nullptr) << HiddenWindow::Reason();
+    const std::vector<int> expected = {1001, 1003, 1004, 1005, 1007, 1010, 1012, 1014, 1019, 1022,
+                                       1025, 1028, 1031, 1034, 1063, 1036, 1038, 1040, 1042, 1044,
+                                       1046, 1048, 1050, 1051, 1052, 1058, 1059, 1060};
+    std::vector<int> order;
+    HWND first = GetNextDlgTabItem(window.Window(), nullptr, FALSE);
+    for (HWND at = first; at != nullptr && order.size() < 2 * expected.size();) {
+        order.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(window.Window(), at, FALSE);
+        if (at == first) break;
+    }
+    EXPECT_EQ(order, expected);
+}
+
 // A call posted from another thread runs once, on the window's thread, from its messages;
 // calls posted after the window ended are dropped.
 TEST(WindowLayer, PostedCallsRunOnTheWindowsThread) {
