@@ -10,20 +10,12 @@
 #include "link/D2xxDriver.h"
 #include "link/TBX3.h"
 #include "win/Options.h"
+#include "win/Utf8.h"
 #include "win/Win32Controls.h"
 
 namespace tarvex_win {
 
 namespace {
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
 
 // Applies the adapter options; false after printing why the program cannot start.
 bool ApplyAdapterOptions(const Options& options) {
@@ -36,7 +28,7 @@ bool ApplyAdapterOptions(const Options& options) {
                 true);
             return false;
         }
-        _wputenv_s(L"TARVEX_D2XX", FromUtf8(path).c_str());
+        _wputenv_s(L"TARVEX_D2XX", Widen(path).c_str());
     }
     if (!options.driver.empty()) _wputenv_s(L"TARVEX_D2XX", options.driver.c_str());
     if (!options.adapter.empty()) g_adapter.SelectAdapter(options.adapter);

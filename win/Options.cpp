@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win/Utf8.h"
+
 #ifndef TARVEX_VERSION
 #define TARVEX_VERSION "0.0.0"
 #endif
@@ -9,22 +11,6 @@
 namespace tarvex_win {
 
 namespace {
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
-std::wstring Widen(const char* text) {
-    std::wstring out;
-    while (*text != '\0') out.push_back(static_cast<unsigned char>(*text++));
-    return out;
-}
 
 ParseResult Fail(const std::wstring& message) {
     ParseResult result;
@@ -102,7 +88,7 @@ ParseResult ParseOptions(const std::vector<std::wstring>& arguments, Options& op
             options.driver = value;
         } else if (argument == L"--adapter") {
             if (!takeValue()) return Fail(L"missing value after '--adapter'");
-            options.adapter = ToUtf8(value);
+            options.adapter = Narrow(value);
             if (options.adapter.empty() || options.adapter.size() > 63) {
                 return Fail(L"--adapter needs a serial number of 1 to 63 bytes");
             }
@@ -148,7 +134,7 @@ void WriteToParentConsole(const std::wstring& text, bool error) {
     if (GetConsoleMode(handle, &mode)) {
         WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     } else {
-        const std::string bytes = ToUtf8(text);
+        const std::string bytes = Narrow(text);
         WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
     if (ownHandle) CloseHandle(handle);
