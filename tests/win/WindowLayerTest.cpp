@@ -371,6 +371,40 @@ TEST(WindowLayer, EveryTextFitsItsControlInEachLanguage) {
     }
 }
 
+// The About box (English only, whatever the window's language): its texts fit their
+// places, the notice wrapped over its lines.
+TEST(WindowLayer, AboutBoxTextsFit) {
+    const DLGTEMPLATE* about =
+        tarvex_win::DialogTemplateIn(GetModuleHandleW(nullptr), Language::Japanese, IDD_ABOUTBOX);
+    ASSERT_NE(about, nullptr);
+    HWND box = CreateDialogIndirectParamW(
+        GetModuleHandleW(nullptr), about, nullptr,
+        [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; }, 0);
+    ASSERT_NE(box, nullptr) << HiddenWindow::Reason();
+    EXPECT_EQ(WindowText(box), L"Version information Norvell Tarvex");
+    HDC dc = GetDC(box);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    int texts = 0;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+        if (Lower(ClassName(child)) != L"static" || (style & SS_TYPEMASK) == SS_ICON) continue;
+        std::wstring text = WindowText(child);
+        RECT place{};
+        GetClientRect(child, &place);
+        RECT needed = place;
+        DrawTextW(dc, text.data(), static_cast<int>(text.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        EXPECT_LE(needed.right, place.right) << std::string(text.begin(), text.end());
+        EXPECT_LE(needed.bottom, place.bottom) << std::string(text.begin(), text.end());
+        ++texts;
+    }
+    EXPECT_EQ(texts, 2);
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    DestroyWindow(box);
+}
+
 TEST(WindowLayer, LanguageFromTheUsersInterfaceLanguage) {
     const struct {
         LANGID ui;
