@@ -63,7 +63,18 @@ tarvex_wine_prefix() {
             echo "\"MS UI Gothic\"=\"$cjk\""
         fi
     } >"$WINEPREFIX/drive_c/tarvex-settings.reg"
-    "$tarvex_wine" regedit /S 'C:\tarvex-settings.reg' </dev/null >/dev/null 2>&1
+    # A prefix just made can still be busy with its first start: try again once.
+    local attempt
+    for attempt in 1 2; do
+        "$tarvex_wine" regedit /S 'C:\tarvex-settings.reg' </dev/null >/dev/null 2>&1
+        if "$tarvex_wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics </dev/null 2>/dev/null |
+            grep -q "$graphics"; then
+            return 0
+        fi
+        [[ $attempt == 1 ]] && sleep 2
+    done
+    echo "wine-prefix.sh: the settings did not reach the registry of $WINEPREFIX" >&2
+    return 1
 }
 
 tarvex_wine_stop() {
