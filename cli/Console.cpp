@@ -3,9 +3,12 @@
 #include <cstdlib>
 
 #ifdef _WIN32
+// windows.h before shellapi.h, which needs its macros.
+// clang-format off
+#include <windows.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
+// clang-format on
 
 #include "link/WidePath.h"
 #endif
