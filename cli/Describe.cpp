@@ -242,7 +242,9 @@ bool IgnoredByComparison(const SettingDescription& s) {
 
 // How the window names each shown setting, in its own words: its captions (the sources of
 // tarvex_window_<lang>.ts, context CTarvexDlg) and string-table ids ("#124" is "Right"),
-// joined by spaces. The English captions of kSettings stay as they are.
+// joined by spaces; "+" and "-" stand for the high and the low limit, which the window
+// labels by a direction that depends on the mounting and the gyro's reversal. The English
+// captions of kSettings stay as they are.
 struct LocalName {
     const char* field;
     const char* words[3];
