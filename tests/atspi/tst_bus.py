@@ -27,9 +27,11 @@ Usage: tst_bus.py --program PATH --source REPO [--languages en de ja] [--no-mous
 import argparse
 import ctypes
 import os
+import random
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -104,6 +106,23 @@ class Texts:
 # ---- The session: X server, buses, the program ----------------------------------------------
 
 
+def free_display():
+    """A display number that no X server holds, by lock file, socket file or abstract socket
+    (other X servers on the machine may share the abstract socket names but not /tmp)."""
+    for number in random.sample(range(100, 1000), 900):
+        if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue
+        probe = socket.socket(socket.AF_UNIX)
+        try:
+            probe.connect("\0/tmp/.X11-unix/X%d" % number)
+            continue
+        except OSError:
+            return number
+        finally:
+            probe.close()
+    fail("no free X display number")
+
+
 class Session:
     def __init__(self):
         self.groups = []
@@ -116,11 +135,12 @@ class Session:
             fail(launcher + " is missing (package at-spi2-core)")
 
         read_end, write_end = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                   pass_fds=[write_end], stderr=subprocess.DEVNULL)
+        self.spawn(["Xvfb", ":%d" % free_display(), "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                    "-nolisten", "tcp", "-noreset"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
         os.close(write_end)
         display = os.read(read_end, 64).decode().strip()
-        os.close(read_end)
+        # Kept open: a server that wrote its number again into a closed pipe would die.
+        self.display_pipe = read_end
         if not display:
             fail("Xvfb did not start")
         os.environ["DISPLAY"] = ":" + display
@@ -146,12 +166,17 @@ class Session:
         return process
 
     def close(self):
+        # Politely first, so that the X server removes its lock and socket.
         for process in reversed(self.groups):
             try:
-                os.killpg(process.pid, signal.SIGKILL)
+                os.killpg(process.pid, signal.SIGTERM)
             except ProcessLookupError:
                 pass
-            process.wait()
+            try:
+                process.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
@@ -167,8 +192,8 @@ class Mouse:
             fail("the X test extension's library is missing: %s" % error)
         self.x11.XOpenDisplay.restype = ctypes.c_void_p
         self.display = ctypes.c_void_p(self.x11.XOpenDisplay(os.environ["DISPLAY"].encode()))
-        if not self.display:
-            fail("cannot open the X display for the mouse")
+        if not self.display.value:
+            fail("cannot open the X display %s for the mouse" % os.environ["DISPLAY"])
 
     def move(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.display, -1, int(x), int(y), 0)
@@ -273,11 +298,11 @@ class Program:
                 except Exception:
                     pass
             time.sleep(0.1)
-        # Read every name and state afresh from the program, as the test reads after each
-        # action: nothing from the client's cache.
+        # Read every name, state, value and child afresh from the program after each action;
+        # only what never changes (role, interfaces) comes from the client's cache.
         from gi.repository import Atspi
 
-        self.app.set_cache_mask(Atspi.Cache.NONE)
+        self.app.set_cache_mask(Atspi.Cache.ROLE | Atspi.Cache.INTERFACES)
         self.window = self.app.getChildAtIndex(0)
         self.controls = {}
 
@@ -302,6 +327,12 @@ class Program:
 
     def list_named(self, caption):
         """The channel list that its label (by the labelled-by relation) calls caption."""
+        if ("list", caption) in self.controls:
+            return self.controls[("list", caption)]
+        self.controls[("list", caption)] = self._list_named(caption)
+        return self.controls[("list", caption)]
+
+    def _list_named(self, caption):
         for node in walk(self.window):
             if role(node) != "combo box":
                 continue
@@ -434,15 +465,17 @@ def box_button(box, answer):
 #           before the first has run), "open" (a list's or title's popup, opened and closed)
 #   box:    the message the action shows and its answer, or None
 #   status: the message the status line then shows, or None
+#   frames: the command frames the gyro then gets, by kind (none when left out)
 ROWS = [
-    dict(name="Read", target=("push button", "&Read"), how="press", box=(117, "ok")),
-    dict(name="Read, pressed twice", target=("push button", "&Read"), how="twice", box=(117, "ok")),
+    dict(name="Read", target=("push button", "&Read"), how="press", box=(117, "ok"), frames=["read"]),
+    dict(name="Read, pressed twice", target=("push button", "&Read"), how="twice", box=(117, "ok"), frames=["read"]),
     dict(name="Rudder list opens and closes", target=("list", "R&udder"), how="open", mouse=False),
     dict(name="File menu opens and closes", target=("title", "&File", "menu"), how="open", mouse=False),
     dict(name="Mode Slow", target=("radio button", "Slow"), how="press"),
     dict(name="Flight Mode 3D, answered No", target=("radio button", "3D"), how="press", box=(107, "no")),
-    dict(name="Write", target=("push button", "&Write"), how="press", box=(105, "ok")),
-    dict(name="limit: Enter", target=("check box", "&Enter"), how="press", status=121),
+    dict(name="Write", target=("push button", "&Write"), how="press", box=(105, "ok"),
+         frames=["page"] * 9 + ["other", "read"]),
+    dict(name="limit: Enter", target=("check box", "&Enter"), how="press", status=121, frames=["limit on"]),
     dict(name="limit: Position to 1696", target=("slider", "Limit Position"), how="value", value=1696),
     dict(name="limit: first Set", target=("push button", "&Set"), how="press", status=122),
     dict(name="limit: Position to 352", target=("slider", "Limit Position"), how="value", value=352),
@@ -550,7 +583,9 @@ def check_readable(program, texts, row):
     if row.get("ends"):
         return
     if row.get("status"):
-        status = [n for n in walk(program.window) if role(n) == "status bar"]
+        status = program.controls.get("status")
+        if status is None:
+            status = program.controls["status"] = [n for n in walk(program.window) if role(n) == "status bar"]
         if len(status) != 1:
             raise Failure("no status line on the bus")
         expected = texts.message(row["status"])
@@ -583,6 +618,27 @@ def check_readable(program, texts, row):
             raise Failure("%s/%s: %s checked" % (first, second, checked))
 
 
+def frame_kinds(commands, previous):
+    """The kinds of logged command frames, by their flags byte (the frame's byte 15). The
+    limit-mode-off frame keeps the flags of the frame before; it is told by its place."""
+    kinds = []
+    for line in commands:
+        flags = int(line.split()[16], 16)
+        if flags & 0x04:
+            kind = "read"
+        elif flags & 0x10:
+            kind = "limit on"
+        elif previous == "limit on":
+            kind = "limit off"
+        elif flags & 0x08:
+            kind = "page"
+        else:
+            kind = "other"
+        kinds.append(kind)
+        previous = kind
+    return kinds
+
+
 def run(session, binary, language, mouse, reference):
     """One run of the table; returns the rows' outcomes and the failures."""
     texts = Texts(ARGS.source, language)
@@ -607,6 +663,10 @@ def run(session, binary, language, mouse, reference):
             commands = [line for line in wire if line.startswith("command")]
             servo = [line for line in wire if line.startswith("servo")]
             state_now = snapshot(program.window) if not row.get("ends") else ["ended %s" % program.process.returncode]
+            earlier = frame_kinds([line for line in program.wire()[:before] if line.startswith("command")], None)
+            kinds = frame_kinds(commands, earlier[-1] if earlier else None)
+            if kinds != row.get("frames", []):
+                raise Failure("the gyro got %s, not %s" % (kinds, row.get("frames", [])))
             outcome = (commands, servo[-1:], state_now)
             outcomes.append(outcome)
             if reference is not None and reference[index] is not None:
