@@ -610,6 +610,18 @@ def check_readable(program, texts, row):
     if box.queryText().getText(0, -1) != "%d" % slider.queryValue().currentValue:
         raise Failure("the D gain box reads %r, its slider %g" %
                       (box.queryText().getText(0, -1), slider.queryValue().currentValue))
+    # The check box tells whether the procedure runs; the Position slider its value, and
+    # the box beside it the same position in percent (both ends are 150 %).
+    enter = program.control("check box", texts.caption("&Enter"))
+    running = row["name"].startswith("limit:") and row["name"] != "limit: second Set"
+    if state(enter, pyatspi.STATE_CHECKED) != running:
+        raise Failure("Enter reads %s" % ("checked" if not running else "clear"))
+    if row["how"] == "value":
+        slider = program.control("slider", texts.caption("Limit") + " " + texts.caption("Position"))
+        box = program.control("text", texts.caption("Limit") + " " + texts.caption("Position"))
+        if slider.queryValue().currentValue != row["value"] or box.queryText().getText(0, -1) != "150":
+            raise Failure("the Position reads %g and %r" % (slider.queryValue().currentValue,
+                                                           box.queryText().getText(0, -1)))
     # One radio of each group is checked.
     for first, second in (("F3C", "3D"), ("Upper side", "Bottom side")):
         checked = [state(program.control("radio button", texts.caption(c)), pyatspi.STATE_CHECKED)
