@@ -197,12 +197,12 @@ class Mouse:
 
     def move(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.display, -1, int(x), int(y), 0)
-        self.x11.XFlush(self.display)
+        self.x11.XSync(self.display, 0)
         time.sleep(0.03)
 
     def button(self, down):
         self.xtst.XTestFakeButtonEvent(self.display, 1, 1 if down else 0, 0)
-        self.x11.XFlush(self.display)
+        self.x11.XSync(self.display, 0)
         time.sleep(0.03)
 
     def click(self, accessible, times=1):
@@ -544,6 +544,9 @@ def act_by_mouse(program, texts, row, mouse):
         mouse.click(node)
     else:
         mouse.click(node, times=2 if row["how"] == "twice" else 1)
+        if role(node) == "radio button" and not row.get("box"):
+            # The click reaches the program as an X event, after which the bus may be asked.
+            wait_for(lambda: state(node, pyatspi.STATE_CHECKED), 5, "the clicked radio to read checked")
     if row.get("box"):
         answer_box(program, texts, row, lambda button: mouse.click(button))
 
