@@ -1,41 +1,69 @@
 #include "cli/Describe.h"
 
-#include <QJsonArray>
 #include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "resources/strings/StringTable.h"
 
 namespace cli {
 namespace {
 
 using Record = ParameterRecord;
 
-QString Number(int value) {
-    return QString::number(value);
+// Whether the shown values use the window's words in the chosen language (the lines) or
+// in English (the JSON, which stays the same for scripts whatever the language).
+bool g_localWords = false;
+
+class LocalWords {
+  public:
+    explicit LocalWords(bool local) : old_(g_localWords) { g_localWords = local; }
+    ~LocalWords() { g_localWords = old_; }
+    LocalWords(const LocalWords&) = delete;
+    LocalWords& operator=(const LocalWords&) = delete;
+
+  private:
+    bool old_;
+};
+
+// One of the window's words ("F3C", "Digital (1520)", "Reverse") as the window shows it.
+std::string Word(const char* english) {
+    if (!g_localWords) return english;
+    return strings::PlainCaption(strings::Caption("CTarvexDlg", english));
 }
 
-QString Hex(unsigned value, int digits) {
-    return QStringLiteral("0x") +
-           QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+std::string Number(int value) {
+    return std::to_string(value);
 }
 
-QJsonValue CurveJson(const CurveBytes& curve) {
-    QJsonArray array;
-    for (std::uint8_t b : curve) array.append(int(b));
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+Json CurveJson(const CurveBytes& curve) {
+    Json array = Json::array();
+    for (std::uint8_t b : curve) array.push_back(int(b));
     return array;
 }
 
-QString CurveText(const CurveBytes& curve) {
-    QStringList parts;
-    for (std::uint8_t b : curve) parts << Number(b);
-    return parts.join(QLatin1Char(' '));
+std::string CurveText(const CurveBytes& curve) {
+    std::string text;
+    for (std::uint8_t b : curve) {
+        if (!text.empty()) text += ' ';
+        text += Number(b);
+    }
+    return text;
 }
 
 // Single carried bytes, named by their image index.
 template <std::size_t J>
-QJsonValue ImageByteRaw(const Record& r) {
+Json ImageByteRaw(const Record& r) {
     return int(r.imageByte(J));
 }
 template <std::size_t J>
-QString ImageByteShown(const Record& r) {
+std::string ImageByteShown(const Record& r) {
     return Number(r.imageByte(J));
 }
 #define TARVEX_CARRIED_BYTE(j, name) \
@@ -45,125 +73,124 @@ const char* FlightModeWord(int v) {
     return v == 1 ? "F3C" : "3D";
 }
 
-QString ServoModeWord(int v) {
+std::string ServoModeWord(int v) {
     switch (v) {
         case 2:
-            return QStringLiteral("Digital (1520)");
+            return Word("Digital (1520)");
         case 3:
-            return QStringLiteral("Digital (760)");
+            return Word("Digital (760)");
         case 0:
-            return QStringLiteral("Analog");
+            return Word("Analog");
         default:
-            return QStringLiteral("Analog (%1)").arg(v);  // shown as Analog, stored 0 later
+            return Word("Analog") + " (" + Number(v) + ")";  // shown as Analog, stored 0 later
     }
 }
 
-QString ResponseModeWord(int v) {
+std::string ResponseModeWord(int v) {
     switch (v) {
         case 0:
-            return QStringLiteral("Fast");
+            return Word("Fast");
         case 1:
-            return QStringLiteral("Standard");
+            return Word("Standard");
         case 2:
-            return QStringLiteral("Slow");
+            return Word("Slow");
         default:
-            return QStringLiteral("none (%1)").arg(v);  // no radio button checked
+            return "none (" + Number(v) + ")";  // no radio button checked
     }
 }
 
-QString PirouetteShown(const Record& r) {
+std::string PirouetteShown(const Record& r) {
     const CurveBytes curve = r.pirouetteCurve();
     const int n = pirouetteConsistency(curve);
     if (pirouetteRow(n) == curve) return Number(n);
     // The window shows 11 for a curve that matches no row; tell the two apart.
-    return QStringLiteral("%1 (curve %2)").arg(n).arg(CurveText(curve));
+    return Number(n) + " (curve " + CurveText(curve) + ")";
 }
 
-QString LimitShown(std::uint16_t raw) {
-    return QStringLiteral("%1 % (%2)").arg(limitPercent(raw)).arg(raw);
+std::string LimitShown(std::uint16_t raw) {
+    return Number(limitPercent(raw)) + " % (" + Number(raw) + ")";
 }
 
 constexpr SettingDescription kSettings[] = {
     // What the window shows, in its order.
-    {"gyroId", "ID", false, [](const Record& r) -> QJsonValue { return r.gyroId(); },
+    {"gyroId", "ID", false, [](const Record& r) -> Json { return r.gyroId(); },
      [](const Record& r) { return Number(r.gyroId()); }},
     {"rudderChannel", "Rudder channel", false,
-     [](const Record& r) -> QJsonValue { return r.rudderChannel(); },
+     [](const Record& r) -> Json { return r.rudderChannel(); },
      [](const Record& r) { return Number(r.rudderChannel() + 1); }},
     {"gainChannel", "Gain channel", false,
-     [](const Record& r) -> QJsonValue { return r.gainChannel(); },
+     [](const Record& r) -> Json { return r.gainChannel(); },
      [](const Record& r) { return Number(r.gainChannel() + 1); }},
     {"flightMode", "Flight Mode", false,
-     [](const Record& r) -> QJsonValue { return r.flightMode(); },
-     [](const Record& r) { return QString::fromLatin1(FlightModeWord(r.flightMode())); }},
-    {"servoMode", "Servo Mode", false, [](const Record& r) -> QJsonValue { return r.servoMode(); },
+     [](const Record& r) -> Json { return r.flightMode(); },
+     [](const Record& r) { return Word(FlightModeWord(r.flightMode())); }},
+    {"servoMode", "Servo Mode", false, [](const Record& r) -> Json { return r.servoMode(); },
      [](const Record& r) { return ServoModeWord(r.servoMode()); }},
     {"gyroReverse", "Gyro Reverse", false,
-     [](const Record& r) -> QJsonValue { return r.gyroReverse(); },
+     [](const Record& r) -> Json { return r.gyroReverse(); },
      [](const Record& r) {
-         return r.gyroReverse() ? QStringLiteral("Reverse") : QStringLiteral("Normal");
+         return Word(r.gyroReverse() ? "Reverse" : "Normal");
      }},
     {"responseMode", "Response Mode", false,
-     [](const Record& r) -> QJsonValue { return r.responseMode(); },
+     [](const Record& r) -> Json { return r.responseMode(); },
      [](const Record& r) { return ResponseModeWord(r.responseMode()); }},
     {"controlResponseRight", "Control Response Right", false,
-     [](const Record& r) -> QJsonValue { return r.controlResponseRight(); },
+     [](const Record& r) -> Json { return r.controlResponseRight(); },
      [](const Record& r) { return Number(r.controlResponseRight()); }},
     {"controlResponseLeft", "Control Response Left", false,
-     [](const Record& r) -> QJsonValue { return r.controlResponseLeft(); },
+     [](const Record& r) -> Json { return r.controlResponseLeft(); },
      [](const Record& r) { return Number(r.controlResponseLeft()); }},
     {"holdexResponseRightIn", "Holdex Response Right/In", false,
-     [](const Record& r) -> QJsonValue { return r.holdexResponseRightIn(); },
+     [](const Record& r) -> Json { return r.holdexResponseRightIn(); },
      [](const Record& r) { return Number(r.holdexResponseRightIn()); }},
     {"holdexResponseRightOut", "Holdex Response Right/Out", false,
-     [](const Record& r) -> QJsonValue { return r.holdexResponseRightOut(); },
+     [](const Record& r) -> Json { return r.holdexResponseRightOut(); },
      [](const Record& r) { return Number(r.holdexResponseRightOut()); }},
     {"holdexResponseLeftIn", "Holdex Response Left/In", false,
-     [](const Record& r) -> QJsonValue { return r.holdexResponseLeftIn(); },
+     [](const Record& r) -> Json { return r.holdexResponseLeftIn(); },
      [](const Record& r) { return Number(r.holdexResponseLeftIn()); }},
     {"holdexResponseLeftOut", "Holdex Response Left/Out", false,
-     [](const Record& r) -> QJsonValue { return r.holdexResponseLeftOut(); },
+     [](const Record& r) -> Json { return r.holdexResponseLeftOut(); },
      [](const Record& r) { return Number(r.holdexResponseLeftOut()); }},
     {"pirouetteCurve", "Pirouette Consistency", false,
      [](const Record& r) { return CurveJson(r.pirouetteCurve()); }, PirouetteShown},
-    {"expNormal", "EXP Normal", false, [](const Record& r) -> QJsonValue { return r.expNormal(); },
+    {"expNormal", "EXP Normal", false, [](const Record& r) -> Json { return r.expNormal(); },
      [](const Record& r) { return Number(r.expNormal()); }},
-    {"expHoldex", "EXP Holdex", false, [](const Record& r) -> QJsonValue { return r.expHoldex(); },
+    {"expHoldex", "EXP Holdex", false, [](const Record& r) -> Json { return r.expHoldex(); },
      [](const Record& r) { return Number(r.expHoldex()); }},
     {"holdexYawRate", "Yaw Rate", false,
-     [](const Record& r) -> QJsonValue { return r.holdexYawRate(); },
+     [](const Record& r) -> Json { return r.holdexYawRate(); },
      [](const Record& r) {
-         return QStringLiteral("%1 % (%2)")
-             .arg(yawRatePercent(r.holdexYawRate(), r.modeFlags()))
-             .arg(r.holdexYawRate());
+         return Number(yawRatePercent(r.holdexYawRate(), r.modeFlags())) + " % (" +
+                Number(r.holdexYawRate()) + ")";
      }},
     {"holdexGain", "Holdex Gain", false,
-     [](const Record& r) -> QJsonValue { return r.holdexGain(); },
+     [](const Record& r) -> Json { return r.holdexGain(); },
      [](const Record& r) { return Number(r.holdexGain()); }},
-    {"holdexRange", "Range", false, [](const Record& r) -> QJsonValue { return r.holdexRange(); },
+    {"holdexRange", "Range", false, [](const Record& r) -> Json { return r.holdexRange(); },
      [](const Record& r) { return Number(r.holdexRange()); }},
-    {"dGain", "D gain", false, [](const Record& r) -> QJsonValue { return r.dGain(); },
+    {"dGain", "D gain", false, [](const Record& r) -> Json { return r.dGain(); },
      [](const Record& r) { return Number(r.dGain()); }},
-    {"dDamping", "D damp.", false, [](const Record& r) -> QJsonValue { return r.dDamping(); },
+    {"dDamping", "D damp.", false, [](const Record& r) -> Json { return r.dDamping(); },
      [](const Record& r) { return Number(r.dDamping()); }},
-    {"baseGain", "Base Gain", false, [](const Record& r) -> QJsonValue { return r.baseGain(); },
+    {"baseGain", "Base Gain", false, [](const Record& r) -> Json { return r.baseGain(); },
      [](const Record& r) { return Number(r.baseGain()); }},
-    {"limitHigh", "Limit High", false, [](const Record& r) -> QJsonValue { return r.limitHigh(); },
+    {"limitHigh", "Limit High", false, [](const Record& r) -> Json { return r.limitHigh(); },
      [](const Record& r) { return LimitShown(r.limitHigh()); }},
-    {"limitLow", "Limit Low", false, [](const Record& r) -> QJsonValue { return r.limitLow(); },
+    {"limitLow", "Limit Low", false, [](const Record& r) -> Json { return r.limitLow(); },
      [](const Record& r) { return LimitShown(r.limitLow()); }},
 
     // Carried: read, kept, saved and written unchanged.
     {"recordReserved", "recordReserved", true,
-     [](const Record& r) -> QJsonValue { return r.recordReserved(); },
+     [](const Record& r) -> Json { return r.recordReserved(); },
      [](const Record& r) { return Number(r.recordReserved()); }},
-    {"modelCode", "modelCode", true, [](const Record& r) -> QJsonValue { return r.modelCode(); },
+    {"modelCode", "modelCode", true, [](const Record& r) -> Json { return r.modelCode(); },
      [](const Record& r) { return Hex(r.modelCode(), 2); }},
     {"imageChecksum", "imageChecksum", true,
-     [](const Record& r) -> QJsonValue { return r.imageChecksum(); },
+     [](const Record& r) -> Json { return r.imageChecksum(); },
      [](const Record& r) { return Hex(r.imageChecksum(), 4); }},
     {"neutralPosition", "neutralPosition", true,
-     [](const Record& r) -> QJsonValue { return r.neutralPosition(); },
+     [](const Record& r) -> Json { return r.neutralPosition(); },
      [](const Record& r) { return Number(r.neutralPosition()); }},
     TARVEX_CARRIED_BYTE(8, "param08"),
     TARVEX_CARRIED_BYTE(9, "param09"),
@@ -185,7 +212,7 @@ constexpr SettingDescription kSettings[] = {
     TARVEX_CARRIED_BYTE(26, "param26"),
     TARVEX_CARRIED_BYTE(27, "param27"),
     {"modeFlagsReserved", "modeFlagsReserved", true,
-     [](const Record& r) -> QJsonValue { return r.modeFlagsReserved(); },
+     [](const Record& r) -> Json { return r.modeFlagsReserved(); },
      [](const Record& r) { return Number(r.modeFlagsReserved()); }},
     TARVEX_CARRIED_BYTE(32, "param32"),
     TARVEX_CARRIED_BYTE(33, "param33"),
@@ -200,19 +227,54 @@ constexpr SettingDescription kSettings[] = {
      [](const Record& r) { return CurveText(r.curve46()); }},
     {"curve62", "curve62", true, [](const Record& r) { return CurveJson(r.curve62()); },
      [](const Record& r) { return CurveText(r.curve62()); }},
-    {"param78", "param78", true, [](const Record& r) -> QJsonValue { return r.param78(); },
+    {"param78", "param78", true, [](const Record& r) -> Json { return r.param78(); },
      [](const Record& r) { return Number(r.param78()); }},
-    {"recordPad", "recordPad", true, [](const Record& r) -> QJsonValue { return r.recordPad(); },
+    {"recordPad", "recordPad", true, [](const Record& r) -> Json { return r.recordPad(); },
      [](const Record& r) { return Number(r.recordPad()); }},
 };
 #undef TARVEX_CARRIED_BYTE
 
 // Record bytes 0, 4-5 and 84 take no part in the comparison of two records.
 bool IgnoredByComparison(const SettingDescription& s) {
-    const QLatin1String field(s.field);
-    return field == QLatin1String("recordReserved") || field == QLatin1String("imageChecksum") ||
-           field == QLatin1String("recordPad");
+    const std::string_view field(s.field);
+    return field == "recordReserved" || field == "imageChecksum" || field == "recordPad";
 }
+
+// How the window names each shown setting, in its own words: its captions (the sources of
+// tarvex_window_<lang>.ts, context CTarvexDlg) and string-table ids ("#124" is "Right"),
+// joined by spaces; "+" and "-" stand for the high and the low limit, which the window
+// labels by a direction that depends on the mounting and the gyro's reversal. The English
+// captions of kSettings stay as they are.
+struct LocalName {
+    const char* field;
+    const char* words[3];
+};
+constexpr LocalName kLocalNames[] = {
+    {"gyroId", {"&ID"}},
+    {"rudderChannel", {"R&udder", "Channel"}},
+    {"gainChannel", {"&Gain", "Channel"}},
+    {"flightMode", {"F&light Mode"}},
+    {"servoMode", {"Ser&vo Mode"}},
+    {"gyroReverse", {"G&yro Reverse"}},
+    {"responseMode", {"Response Setting", "M&ode"}},
+    {"controlResponseRight", {"Co&ntrol Response", "#124"}},
+    {"controlResponseLeft", {"Co&ntrol Response", "#125"}},
+    {"holdexResponseRightIn", {"Holde&x Response", "#126"}},
+    {"holdexResponseRightOut", {"Holde&x Response", "#127"}},
+    {"holdexResponseLeftIn", {"Holde&x Response", "#128"}},
+    {"holdexResponseLeftOut", {"Holde&x Response", "#129"}},
+    {"pirouetteCurve", {"&Pirouette\nConsistency"}},
+    {"expNormal", {"EXP", "Norm&al"}},
+    {"expHoldex", {"EXP", "Holdex"}},
+    {"holdexYawRate", {"Yaw Ra&te"}},
+    {"holdexGain", {"Holdex", "Gain"}},
+    {"holdexRange", {"Range"}},
+    {"dGain", {"&D gain"}},
+    {"dDamping", {"D damp."}},
+    {"baseGain", {"&Base Gain"}},
+    {"limitHigh", {"Limit", "+"}},
+    {"limitLow", {"Limit", "-"}},
+};
 
 }  // namespace
 
@@ -220,48 +282,81 @@ std::span<const SettingDescription> Settings() {
     return kSettings;
 }
 
-QString SettingLine(const SettingDescription& setting, const ParameterRecord& record) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(setting.caption), setting.shown(record));
+std::string Caption(const SettingDescription& setting) {
+    if (strings::CurrentLanguage() == "en") return setting.caption;
+    for (const LocalName& name : kLocalNames) {
+        if (std::string_view(name.field) != setting.field) continue;
+        std::string caption;
+        for (const char* word : name.words) {
+            if (word == nullptr) break;
+            if (!caption.empty()) caption += ' ';
+            if (word[0] == '#') {
+                caption += strings::Text(std::atoi(word + 1));
+            } else if ((word[0] == '+' || word[0] == '-') && word[1] == '\0') {
+                caption += word;
+            } else {
+                caption += strings::PlainCaption(strings::Caption("CTarvexDlg", word));
+            }
+        }
+        return caption;
+    }
+    return setting.caption;  // the carried fields keep their field names
 }
 
-QStringList DescribeLines(const ParameterRecord& record) {
-    QStringList lines;
+std::string SettingLine(const SettingDescription& setting, const ParameterRecord& record) {
+    const LocalWords local(true);
+    return Caption(setting) + ": " + setting.shown(record);
+}
+
+std::vector<std::string> DescribeLines(const ParameterRecord& record) {
+    std::vector<std::string> lines;
     for (const SettingDescription& s : kSettings) {
-        if (!s.carried) lines << SettingLine(s, record);
+        if (!s.carried) lines.push_back(SettingLine(s, record));
     }
-    lines << QStringLiteral("Carried bytes:");
+    lines.push_back("Carried bytes:");
     for (const SettingDescription& s : kSettings) {
-        if (s.carried) lines << QStringLiteral("  ") + SettingLine(s, record);
+        if (s.carried) lines.push_back("  " + SettingLine(s, record));
     }
     return lines;
 }
 
-QJsonObject DescribeJson(const ParameterRecord& record) {
-    QJsonObject json;
-    QJsonObject shown;
+Json DescribeJson(const ParameterRecord& record) {
+    const LocalWords english(false);
+    Json json = Json::object();
+    Json shown = Json::object();
     for (const SettingDescription& s : kSettings) {
-        json.insert(QLatin1String(s.field), s.raw(record));
-        if (!s.carried) shown.insert(QLatin1String(s.field), s.shown(record));
+        json[s.field] = s.raw(record);
+        if (!s.carried) shown[s.field] = s.shown(record);
     }
-    json.insert(QStringLiteral("modeFlags"), int(record.modeFlags()));
-    json.insert(QStringLiteral("channels"), int(record.channels()));
-    json.insert(QStringLiteral("shown"), shown);
-    const QByteArray bytes(reinterpret_cast<const char*>(record.bytes.data()),
-                           static_cast<qsizetype>(record.bytes.size()));
-    json.insert(QStringLiteral("record"), QString::fromLatin1(bytes.toHex()));
+    json["modeFlags"] = int(record.modeFlags());
+    json["channels"] = int(record.channels());
+    json["shown"] = shown;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t b : record.bytes) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    json["record"] = hex;
     return json;
+}
+
+std::string JsonText(const Json& json) {
+    // As Qt's indented form: four spaces, an empty array on two lines, a final newline.
+    if (json.is_array() && json.empty()) return "[\n]\n";
+    return json.dump(4) + "\n";
 }
 
 bool SettingsDiffer(const ParameterRecord& a, const ParameterRecord& b) {
     return !recordsEqual(a, b);
 }
 
-QStringList DiffLines(const ParameterRecord& a, const ParameterRecord& b) {
-    QStringList lines;
+std::vector<std::string> DiffLines(const ParameterRecord& a, const ParameterRecord& b) {
+    const LocalWords local(true);
+    std::vector<std::string> lines;
     for (const SettingDescription& s : kSettings) {
         if (IgnoredByComparison(s) || s.raw(a) == s.raw(b)) continue;
-        lines
-            << QStringLiteral("%1: %2 -> %3").arg(QLatin1String(s.caption), s.shown(a), s.shown(b));
+        lines.push_back(Caption(s) + ": " + s.shown(a) + " -> " + s.shown(b));
     }
     return lines;
 }

@@ -1,8 +1,13 @@
 #include "cli/Options.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
+#include <CLI/CLI.hpp>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <sstream>
+
+#include "resources/strings/StringTable.h"
 
 namespace cli {
 namespace {
@@ -14,7 +19,7 @@ constexpr double kSecondsMax = 24 * 60 * 60;
 struct CommandInfo {
     const char* name;
     Command command;
-    int files;  // file arguments the command takes
+    std::size_t files;  // file arguments the command takes
     const char* arguments;
 };
 
@@ -29,17 +34,73 @@ constexpr CommandInfo kCommands[] = {
     {"list", Command::List, 0, "[--json]"},
 };
 
-ParsedCommandLine Usage(const QString& error) {
+ParsedCommandLine Usage(std::string error) {
     ParsedCommandLine parsed;
     parsed.outcome = ParsedCommandLine::Outcome::UsageError;
-    parsed.error = error;
+    parsed.error = std::move(error);
     return parsed;
+}
+
+// A whole number in decimal, nothing else ("1e3", "12x" and "" are not).
+bool ToInt(const std::string& text, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// A decimal number as the C locale writes it ("2.5", "0.3", "1e2").
+bool ToDouble(const std::string& text, double& value) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    in >> value;
+    return !text.empty() && !in.fail() && in.peek() == std::char_traits<char>::eof();
+}
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+const char* const kValueOptions[] = {"-o",      "--output",  "--position", "--seconds",
+                                     "--driver", "--adapter", "--language"};
+
+bool TakesValue(const std::string& argument) {
+    for (const char* name : kValueOptions) {
+        if (argument == name) return true;
+    }
+    return false;
+}
+
+// The parser's complaint in the words tarvex-cli always used: "Unknown option 'bogus'.",
+// "Missing value after '-o'.", else CLI11's own.
+std::string ParseErrorText(const std::vector<std::string>& arguments, const CLI::ParseError& error) {
+    bool optionsEnd = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (optionsEnd || a.size() < 2 || a[0] != '-') continue;
+        if (a == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (TakesValue(a)) {
+            if (i + 1 == arguments.size()) return "Missing value after '" + a + "'.";
+            ++i;
+            continue;
+        }
+        std::string name = a.substr(a[1] == '-' ? 2 : 1);
+        name = name.substr(0, name.find('='));
+        const bool known = name == "json" || name == "no-backup" || name == "simulate" ||
+                           name == "help" || name == "version" || name == "h" || name == "v" ||
+                           TakesValue("--" + name) || name.starts_with("o");
+        if (!known) return "Unknown option '" + name + "'.";
+    }
+    return Trimmed(error.what());
 }
 
 }  // namespace
 
-QString HelpText() {
-    return QStringLiteral(
+const char* HelpText() {
+    return (
         "Usage: tarvex-cli [options] COMMAND [arguments]\n"
         "Reads, writes and compares the settings of a KR640 gyro through the TBX-3 adapter,\n"
         "and keeps them in settings files (.tcf, 85 bytes, as the Tarvex window saves them).\n"
@@ -92,75 +153,89 @@ QString HelpText() {
         "                              ~/.local/state/tarvex/vgyro.state (under\n"
         "                              $XDG_STATE_HOME when set), or in the file named by\n"
         "                              TARVEX_VGYRO_STATE\n"
-        "  --language en|de|ja         the language of the messages (default: the\n"
+        "  --language en|de|ja         the language of the messages and of the names\n"
+        "                              show and diff give the settings (default: the\n"
         "                              user's interface language)\n"
         "  -h, --help                  show this help\n"
         "  -v, --version               show the version\n"
         "\n"
-        "Settings are printed in the window's words and units on standard output;\n"
+        "Settings are printed in the window's words and units on standard output\n"
+        "(--json: keys and values in English whatever the language);\n"
         "messages go to standard error.\n"
         "Exit status: 0 success, 1 device or protocol failure (diff: the files differ),\n"
         "2 usage error, 3 file failure (write: also when the backup cannot be saved).\n");
 }
 
-ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption json(QStringLiteral("json"));
-    const QCommandLineOption noBackup(QStringLiteral("no-backup"));
-    const QCommandLineOption position(QStringLiteral("position"), QString(), QStringLiteral("P"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("S"));
-    const QCommandLineOption driver(QStringLiteral("driver"), QString(), QStringLiteral("PATH"));
-    const QCommandLineOption simulate(QStringLiteral("simulate"));
-    const QCommandLineOption adapter(QStringLiteral("adapter"), QString(),
-                                     QStringLiteral("SERIAL"));
-    const QCommandLineOption language(QStringLiteral("language"), QString(),
-                                      QStringLiteral("LANG"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions(
-        {output, json, position, seconds, driver, simulate, adapter, language, help, version});
-    parser.addOption(noBackup);
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CLI::App app("tarvex-cli", "tarvex-cli");
+    app.set_help_flag();  // -h and --help are flags of ours: HelpText, whatever else is given
+    app.allow_windows_style_options(false);
 
-    QStringList args = arguments;
-    if (args.isEmpty()) args << QStringLiteral("tarvex-cli");
-    if (!parser.parse(args)) return Usage(parser.errorText());
+    // Each value option keeps every occurrence, so that a repeated one is refused below with
+    // its name; flags count theirs.
+    std::string output, position, seconds, driver, adapter, language;
+    int json = 0, noBackup = 0, simulate = 0, help = 0, version = 0;
+    std::vector<std::string> positional;
+    const auto value = [&](const char* names, std::string& target) {
+        return app.add_option(names, target)
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+            ->allow_extra_args(false);
+    };
+    CLI::Option* oOutput = value("-o,--output", output);
+    CLI::Option* oPosition = value("--position", position);
+    CLI::Option* oSeconds = value("--seconds", seconds);
+    CLI::Option* oDriver = value("--driver", driver);
+    CLI::Option* oAdapter = value("--adapter", adapter);
+    CLI::Option* oLanguage = value("--language", language);
+    CLI::Option* oJson = app.add_flag("--json", json);
+    CLI::Option* oNoBackup = app.add_flag("--no-backup", noBackup);
+    CLI::Option* oSimulate = app.add_flag("--simulate", simulate);
+    app.add_flag("-h,--help", help);
+    app.add_flag("-v,--version", version);
+    app.add_option("arguments", positional);
+
+    std::vector<std::string> args(arguments.size() > 1 ? arguments.begin() + 1 : arguments.end(),
+                                  arguments.end());
+    std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError& error) {
+        return Usage(ParseErrorText(arguments, error));
+    }
 
     ParsedCommandLine parsed;
-    if (parser.isSet(help)) {
+    if (help > 0) {
         parsed.outcome = ParsedCommandLine::Outcome::Help;
         return parsed;
     }
-    if (parser.isSet(version)) {
+    if (version > 0) {
         parsed.outcome = ParsedCommandLine::Outcome::Version;
         return parsed;
     }
 
     // Each option may be given once.
-    const QStringList given = parser.optionNames();
-    for (const QCommandLineOption* option : {&output, &json, &position, &seconds, &driver,
-                                             &simulate, &adapter, &language, &noBackup}) {
-        qsizetype count = 0;
-        for (const QString& n : option->names()) count += given.count(n);
-        if (count > 1) {
-            return Usage(
-                QStringLiteral("--%1 is given more than once").arg(option->names().constLast()));
-        }
+    struct Named {
+        const CLI::Option* option;
+        const char* name;
+    };
+    const Named named[] = {{oOutput, "output"},   {oJson, "json"},         {oPosition, "position"},
+                           {oSeconds, "seconds"}, {oDriver, "driver"},     {oSimulate, "simulate"},
+                           {oAdapter, "adapter"}, {oLanguage, "language"}, {oNoBackup, "no-backup"}};
+    for (const Named& n : named) {
+        if (n.option->count() > 1) return Usage(std::string("--") + n.name + " is given more than once");
     }
 
-    QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) return Usage(QStringLiteral("no command given"));
-    const QString name = positional.takeFirst();
+    if (positional.empty()) return Usage("no command given");
+    const std::string name = positional.front();
+    positional.erase(positional.begin());
     const CommandInfo* info = nullptr;
     for (const CommandInfo& c : kCommands) {
-        if (name == QLatin1String(c.name)) info = &c;
+        if (name == c.name) info = &c;
     }
-    if (info == nullptr) return Usage(QStringLiteral("unknown command '%1'").arg(name));
+    if (info == nullptr) return Usage("unknown command '" + name + "'");
     if (positional.size() != info->files) {
-        return Usage(QStringLiteral("usage: tarvex-cli %1 %2")
-                         .arg(QLatin1String(info->name), QLatin1String(info->arguments)));
+        return Usage(std::string("usage: tarvex-cli ") + info->name + " " + info->arguments);
     }
 
     Options& o = parsed.options;
@@ -169,69 +244,64 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
     // Options that belong to one command only.
     struct Belongs {
-        const QCommandLineOption& option;
+        const Named& option;
         std::initializer_list<Command> commands;
     };
     const Belongs belongs[] = {
-        {output, {Command::Read}},
-        {json, {Command::Read, Command::Show, Command::Backups, Command::List}},
-        {position, {Command::Servo}},
-        {seconds, {Command::Servo}},
-        {noBackup, {Command::Write}},
+        {named[0], {Command::Read}},
+        {named[1], {Command::Read, Command::Show, Command::Backups, Command::List}},
+        {named[2], {Command::Servo}},
+        {named[3], {Command::Servo}},
+        {named[8], {Command::Write}},
     };
     for (const Belongs& b : belongs) {
-        if (!parser.isSet(b.option)) continue;
+        if (b.option.option->count() == 0) continue;
         bool fits = false;
         for (Command c : b.commands) fits = fits || c == o.command;
         if (!fits) {
-            return Usage(QStringLiteral("--%1 does not apply to '%2'")
-                             .arg(b.option.names().constLast(), name));
+            return Usage(std::string("--") + b.option.name + " does not apply to '" + name + "'");
         }
     }
 
-    if (parser.isSet(output)) {
-        o.output = parser.value(output);
-        if (o.output.isEmpty()) return Usage(QStringLiteral("-o needs a file name"));
+    if (oOutput->count() > 0) {
+        o.output = output;
+        if (o.output.empty()) return Usage("-o needs a file name");
     }
-    o.json = parser.isSet(json);
-    o.noBackup = parser.isSet(noBackup);
+    o.json = json > 0;
+    o.noBackup = noBackup > 0;
 
     if (o.command == Command::Servo) {
-        if (!parser.isSet(position)) return Usage(QStringLiteral("servo needs --position P"));
-        bool ok = false;
-        o.position = parser.value(position).toInt(&ok);
-        if (!ok || o.position < kPositionMin || o.position > kPositionMax) {
-            return Usage(QStringLiteral("--position must be a whole number from %1 to %2")
-                             .arg(kPositionMin)
-                             .arg(kPositionMax));
+        if (oPosition->count() == 0) return Usage("servo needs --position P");
+        if (!ToInt(position, o.position) || o.position < kPositionMin ||
+            o.position > kPositionMax) {
+            return Usage(strings::Format("--position must be a whole number from %1 to %2",
+                                         std::to_string(kPositionMin),
+                                         std::to_string(kPositionMax)));
         }
-        if (parser.isSet(seconds)) {
-            const double s = parser.value(seconds).toDouble(&ok);
-            if (!ok || !std::isfinite(s) || s <= 0 || s > kSecondsMax) {
-                return Usage(QStringLiteral("--seconds must be a number above 0 and at most %1")
-                                 .arg(kSecondsMax));
+        if (oSeconds->count() > 0) {
+            double s = 0;
+            if (!ToDouble(seconds, s) || !std::isfinite(s) || s <= 0 || s > kSecondsMax) {
+                return Usage("--seconds must be a number above 0 and at most " +
+                             std::to_string(static_cast<int>(kSecondsMax)));
             }
             o.seconds = s;
         }
     }
 
-    o.driver = parser.value(driver);
-    o.simulate = parser.isSet(simulate);
-    if (parser.isSet(driver) && o.driver.isEmpty()) {
-        return Usage(QStringLiteral("--driver needs a library path"));
+    o.driver = driver;
+    o.simulate = simulate > 0;
+    if (oDriver->count() > 0 && o.driver.empty()) return Usage("--driver needs a library path");
+    if (oDriver->count() > 0 && o.simulate) {
+        return Usage("--driver and --simulate exclude each other");
     }
-    if (parser.isSet(driver) && o.simulate) {
-        return Usage(QStringLiteral("--driver and --simulate exclude each other"));
+    o.adapter = adapter;
+    if (oAdapter->count() > 0 && (o.adapter.empty() || o.adapter.size() > 63)) {
+        return Usage("--adapter needs a serial number of 1 to 63 bytes");
     }
-    o.adapter = parser.value(adapter);
-    if (parser.isSet(adapter) && (o.adapter.isEmpty() || o.adapter.toUtf8().size() > 63)) {
-        return Usage(QStringLiteral("--adapter needs a serial number of 1 to 63 bytes"));
-    }
-    if (parser.isSet(language)) {
-        o.language = parser.value(language);
-        if (o.language != QLatin1String("en") && o.language != QLatin1String("de") &&
-            o.language != QLatin1String("ja")) {
-            return Usage(QStringLiteral("--language must be en, de or ja"));
+    if (oLanguage->count() > 0) {
+        o.language = language;
+        if (o.language != "en" && o.language != "de" && o.language != "ja") {
+            return Usage("--language must be en, de or ja");
         }
     }
 

@@ -1,9 +1,9 @@
 // The command line of tarvex-cli: its commands, their arguments and the global options.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace cli {
 
@@ -16,31 +16,32 @@ inline constexpr int kExitFile = 3;
 
 enum class Command { Read, Write, Servo, Show, Diff, Defaults, Backups, List };
 
+// Every text is UTF-8 (file names on Windows too).
 struct Options {
     Command command = Command::Read;
-    QStringList files;              // the command's file arguments, in order
-    QString output;                 // read -o FILE; empty when not given
-    bool json = false;              // read, show, backups, list
-    bool noBackup = false;          // write --no-backup
-    int position = 0;               // servo, 352..1696
-    std::optional<double> seconds;  // servo; none streams until interrupted
-    QString driver;                 // --driver PATH
-    QString adapter;                // --adapter SERIAL; empty opens the first adapter
-    bool simulate = false;          // --simulate
-    QString language;               // en, de, ja; empty picks from the locale
+    std::vector<std::string> files;  // the command's file arguments, in order
+    std::string output;              // read -o FILE; empty when not given
+    bool json = false;               // read, show, backups, list
+    bool noBackup = false;           // write --no-backup
+    int position = 0;                // servo, 352..1696
+    std::optional<double> seconds;   // servo; none streams until interrupted
+    std::string driver;              // --driver PATH
+    std::string adapter;             // --adapter SERIAL; empty opens the first adapter
+    bool simulate = false;           // --simulate
+    std::string language;            // en, de, ja; empty picks from the locale
 };
 
 struct ParsedCommandLine {
     enum class Outcome { Run, Help, Version, UsageError };
     Outcome outcome = Outcome::UsageError;
     Options options;
-    QString error;  // what was wrong, for UsageError
+    std::string error;  // what was wrong, for UsageError
 };
 
-// Parses the arguments (the program name first, as QCoreApplication::arguments gives them).
-ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+// Parses the arguments (the program name first, as main's argv gives them, in UTF-8).
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text.
-QString HelpText();
+const char* HelpText();
 
 }  // namespace cli

@@ -1,19 +1,16 @@
 #include "cli/Tool.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "cli/Console.h"
 #include "cli/Describe.h"
 #include "cli/Options.h"
 #include "cli/Servo.h"
@@ -29,38 +26,18 @@ namespace {
 
 constexpr int kUnknownError = 114;
 
-void Print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+void Print(std::FILE* stream, const std::string& text) {
+    Write(stream, text + "\n");
 }
 
-void Out(const QString& text) {
+void Out(const std::string& text) {
     Print(stdout, text);
-}
-
-// The language is settled when the first message is shown, so the commands that print
-// settings alone never load a translation.
-struct LanguageChoice {
-    QCoreApplication* app = nullptr;
-    QString requested;
-    bool chosen = false;
-};
-LanguageChoice language;
-
-void SettleLanguage() {
-    if (!language.chosen && language.app != nullptr) {
-        strings::chooseLanguage(*language.app, language.requested);
-        language.chosen = true;
-    }
 }
 
 // Shows a string-table message on standard error; 0 (a failure without a message of its
 // own) shows "Unknown error".
 void Message(int id) {
-    SettleLanguage();
-    Print(stderr, strings::text(id != 0 ? id : kUnknownError));
+    Print(stderr, strings::Text(id != 0 ? id : kUnknownError));
 }
 
 int Fail(int id, int status) {
@@ -68,30 +45,34 @@ int Fail(int id, int status) {
     return status;
 }
 
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 // A settings file is exactly 85 bytes; anything else is refused with "File read error.".
 // Returns the message id of the failure, 0 when record holds the file.
-int LoadFile(const QString& path, ParameterRecord& record) {
-    const QFileInfo info(path);
-    if (info.isFile() && info.size() != static_cast<qint64>(ParameterRecord::kSize)) return 108;
-    return LoadFailureMessage(LoadSettingsFile(LocalPath(path), record));
+int LoadFile(const std::string& path, ParameterRecord& record) {
+    std::error_code error;
+    const std::filesystem::path fsPath = FsPath(path);
+    if (std::filesystem::is_regular_file(fsPath, error) &&
+        std::filesystem::file_size(fsPath, error) != ParameterRecord::kSize) {
+        return 108;
+    }
+    return LoadFailureMessage(LoadSettingsFile(path, record));
 }
 
-int SaveFile(const QString& path, const ParameterRecord& record) {
-    return SaveFailureMessage(SaveSettingsFile(LocalPath(path), record));
+int SaveFile(const std::string& path, const ParameterRecord& record) {
+    return SaveFailureMessage(SaveSettingsFile(path, record));
 }
 
 void PrintRecord(const ParameterRecord& record, bool json) {
     if (json) {
-        const QByteArray text = QJsonDocument(DescribeJson(record)).toJson();
-        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
-        std::fflush(stdout);
+        Write(stdout, JsonText(DescribeJson(record)));
         return;
     }
-    for (const QString& line : DescribeLines(record)) Out(line);
+    std::string text;
+    for (const std::string& line : DescribeLines(record)) text += line + "\n";
+    Write(stdout, text);
 }
 
 // Loads the driver library as the window does at start-up: a missing driver is message
@@ -100,9 +81,9 @@ int LoadDriver(const Options& options) {
     if (options.simulate) {
         const std::string path = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
         if (path.empty()) return 118;
-        qputenv("TARVEX_D2XX", QByteArray::fromStdString(path));
-    } else if (!options.driver.isEmpty()) {
-        qputenv("TARVEX_D2XX", QFile::encodeName(options.driver));
+        SetEnvironment("TARVEX_D2XX", path);
+    } else if (!options.driver.empty()) {
+        SetEnvironment("TARVEX_D2XX", options.driver);
     }
     try {
         g_adapter.Initialize();
@@ -118,7 +99,7 @@ int LoadDriver(const Options& options) {
 int Connect(const Options& options) {
     if (const int id = LoadDriver(options)) return id;
     try {
-        g_adapter.SelectAdapter(options.adapter.toStdString());
+        g_adapter.SelectAdapter(options.adapter);
         g_adapter.Open();
     } catch (const TBX3::ConnectionError&) {
         return 119;
@@ -150,7 +131,7 @@ int RunRead(const Options& options) {
     if (const int id = ReadGyro(gyro)) return Fail(id, kExitDevice);
     Message(117);
     PrintRecord(gyro.workingRecord, options.json);
-    if (!options.output.isEmpty()) {
+    if (!options.output.empty()) {
         if (const int id = SaveFile(options.output, gyro.workingRecord)) {
             return Fail(id, kExitFile);
         }
@@ -171,10 +152,9 @@ int RunWrite(const Options& options) {
         const std::string folder = BackupFolder();
         backup = SaveBackup(folder, gyro.deviceRecord, std::time(nullptr));
         if (backup.outcome == BackupOutcome::Failed) {
-            SettleLanguage();
-            const QString reason = backup.error ? QString::fromLocal8Bit(backup.error.message())
-                                                : strings::text(SaveFailureMessage(backup.file));
-            Print(stderr, strings::text(136).arg(QFile::decodeName(folder.c_str()), reason));
+            const std::string reason = backup.error ? backup.error.message()
+                                                    : strings::Text(SaveFailureMessage(backup.file));
+            Print(stderr, strings::Format(strings::Text(136), folder, reason));
             return kExitFile;
         }
     }
@@ -184,8 +164,7 @@ int RunWrite(const Options& options) {
     }
     Message(105);
     if (!options.noBackup) {
-        Out(QStringLiteral("The gyro's previous settings are kept in %1")
-                .arg(QFile::decodeName(backup.path.c_str())));
+        Out("The gyro's previous settings are kept in " + backup.path);
     }
     return kExitSuccess;
 }
@@ -195,26 +174,21 @@ int RunBackups(const Options& options) {
     const std::string folder = BackupFolder();
     const std::vector<BackupEntry> backups = ListBackups(folder);
     if (options.json) {
-        QJsonArray list;
+        Json list = Json::array();
         for (const BackupEntry& b : backups) {
-            list.append(QJsonObject{
-                {QStringLiteral("gyroId"), b.gyroId},
-                {QStringLiteral("time"), QString::fromStdString(b.time).replace(u' ', u'T')},
-                {QStringLiteral("path"), QFile::decodeName(b.path.c_str())}});
+            std::string time = b.time;
+            for (char& c : time) c = c == ' ' ? 'T' : c;
+            list.push_back(Json{{"gyroId", b.gyroId}, {"time", time}, {"path", b.path}});
         }
-        const QByteArray text = QJsonDocument(list).toJson();
-        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
-        std::fflush(stdout);
+        Write(stdout, JsonText(list));
         return kExitSuccess;
     }
     for (const BackupEntry& b : backups) {
-        Out(QStringLiteral("%1  %2  %3")
-                .arg(b.gyroId, 5)
-                .arg(QString::fromStdString(b.time), QFile::decodeName(b.path.c_str())));
+        char id[16];
+        std::snprintf(id, sizeof id, "%5d", static_cast<int>(b.gyroId));
+        Out(std::string(id) + "  " + b.time + "  " + b.path);
     }
-    if (backups.empty()) {
-        Print(stderr, QStringLiteral("No backups in %1").arg(QFile::decodeName(folder.c_str())));
-    }
+    if (backups.empty()) Print(stderr, "No backups in " + folder);
     return kExitSuccess;
 }
 
@@ -247,6 +221,14 @@ class InterruptScope {
     Handler oldTerm_ = SIG_DFL;
 };
 
+// A number of seconds as Qt's QString::arg(double) wrote it: at most six significant
+// digits, no trailing zeros ("0.3", "2.5", "86400").
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
 int RunServo(const Options& options) {
     if (const int id = Connect(options)) return Fail(id, kExitDevice);
     KR640 gyro(g_adapter);
@@ -259,22 +241,19 @@ int RunServo(const Options& options) {
         // Interrupts are caught before the position is announced.
         InterruptScope interrupts;
         const int raw = positionToLimitRaw(options.position);
-        Out(QStringLiteral("Rudder channel: %1").arg(gyro.workingRecord.rudderChannel() + 1));
+        Out("Rudder channel: " + std::to_string(gyro.workingRecord.rudderChannel() + 1));
         // The percentage drops the sign, as the window's Position box does; say the side.
-        const QString side =
-            options.position < kServoPositionCentre   ? QStringLiteral(", below neutral")
-            : options.position > kServoPositionCentre ? QStringLiteral(", above neutral")
-                                                      : QString();
-        Out(QStringLiteral("Position: %1 % (%2)%3")
-                .arg(limitPercent(static_cast<std::uint16_t>(raw)))
-                .arg(raw)
-                .arg(side));
-        Out(duration ? QStringLiteral("Holding for %1 s.").arg(*options.seconds)
-                     : QStringLiteral("Holding until interrupted (Ctrl+C)."));
+        const char* side = options.position < kServoPositionCentre   ? ", below neutral"
+                           : options.position > kServoPositionCentre ? ", above neutral"
+                                                                     : "";
+        Out("Position: " + std::to_string(limitPercent(static_cast<std::uint16_t>(raw))) +
+            " % (" + std::to_string(raw) + ")" + side);
+        Out(duration ? "Holding for " + Seconds(*options.seconds) + " s."
+                     : std::string("Holding until interrupted (Ctrl+C)."));
         failure = DriveServo(gyro, options.position, duration, g_interrupted);
     }
     if (failure != 0) return Fail(failure, kExitDevice);
-    Out(QStringLiteral("Stopped: the gyro has left its limit mode."));
+    Out("Stopped: the gyro has left its limit mode.");
     return kExitSuccess;
 }
 
@@ -287,22 +266,17 @@ int RunList(const Options& options) {
         return Fail(119, kExitDevice);
     }
     if (options.json) {
-        QJsonArray array;
+        Json array = Json::array();
         for (const TBX3::AdapterInfo& a : adapters) {
-            array.append(QJsonObject{
-                {QStringLiteral("index"), static_cast<int>(a.index)},
-                {QStringLiteral("serial"), QString::fromStdString(a.serial)},
-                {QStringLiteral("description"), QString::fromStdString(a.description)}});
+            array.push_back(Json{{"index", static_cast<int>(a.index)},
+                                 {"serial", a.serial},
+                                 {"description", a.description}});
         }
-        const QByteArray text = QJsonDocument(array).toJson();
-        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
-        std::fflush(stdout);
+        Write(stdout, JsonText(array));
         return kExitSuccess;
     }
     for (const TBX3::AdapterInfo& a : adapters) {
-        Out(QStringLiteral("%1  %2  %3")
-                .arg(a.index)
-                .arg(QString::fromStdString(a.serial), QString::fromStdString(a.description)));
+        Out(std::to_string(a.index) + "  " + a.serial + "  " + a.description);
     }
     return kExitSuccess;
 }
@@ -319,7 +293,9 @@ int RunDiff(const Options& options) {
     ParameterRecord b{};
     if (const int id = LoadFile(options.files[0], a)) return Fail(id, kExitFile);
     if (const int id = LoadFile(options.files[1], b)) return Fail(id, kExitFile);
-    for (const QString& line : DiffLines(a, b)) Out(line);
+    std::string text;
+    for (const std::string& line : DiffLines(a, b)) text += line + "\n";
+    Write(stdout, text);
     return SettingsDiffer(a, b) ? kExitDiffer : kExitSuccess;
 }
 
@@ -334,25 +310,25 @@ int RunDefaults(const Options& options) {
 
 }  // namespace
 
-int RunTool(QCoreApplication& app, const QStringList& arguments) {
+int RunTool(const std::vector<std::string>& arguments) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     switch (parsed.outcome) {
         case ParsedCommandLine::Outcome::Help:
-            std::fputs(HelpText().toUtf8().constData(), stdout);
+            Write(stdout, HelpText());
             return kExitSuccess;
         case ParsedCommandLine::Outcome::Version:
-            Out(QStringLiteral("tarvex-cli %1").arg(QStringLiteral(TARVEX_VERSION)));
+            Out("tarvex-cli " TARVEX_VERSION);
             return kExitSuccess;
         case ParsedCommandLine::Outcome::UsageError:
-            Print(stderr,
-                  QStringLiteral("tarvex-cli: %1\nTry 'tarvex-cli --help'.").arg(parsed.error));
+            Print(stderr, "tarvex-cli: " + parsed.error + "\nTry 'tarvex-cli --help'.");
             return kExitUsage;
         case ParsedCommandLine::Outcome::Run:
             break;
     }
 
     const Options& options = parsed.options;
-    language = {&app, options.language, false};
+    // The table is compiled in: choosing costs nothing, and show and diff need it too.
+    strings::ChooseLanguage(options.language);
     switch (options.command) {
         case Command::Read:
             return RunRead(options);

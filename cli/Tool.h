@@ -2,14 +2,13 @@
 // procedure, and the settings-file commands, reporting through the string table.
 #pragma once
 
-#include <QStringList>
-
-class QCoreApplication;
+#include <string>
+#include <vector>
 
 namespace cli {
 
-// Runs the command line (the program name first) and returns the exit status (see
+// Runs the command line (the program name first, UTF-8) and returns the exit status (see
 // Options.h). Settings go to standard output, messages to standard error.
-int RunTool(QCoreApplication& app, const QStringList& arguments);
+int RunTool(const std::vector<std::string>& arguments);
 
 }  // namespace cli

@@ -1,10 +1,6 @@
-#include <QCoreApplication>
-
+#include "cli/Console.h"
 #include "cli/Tool.h"
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tarvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
-    return cli::RunTool(app, QCoreApplication::arguments());
+    return cli::RunTool(cli::Arguments(argc, argv));
 }

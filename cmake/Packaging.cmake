@@ -11,7 +11,7 @@
 #   <datadir>/doc/tarvex/copyright, changelog.Debian.gz
 #   <datadir>/lintian/overrides/tarvex                   what lintian need not report
 #   lib/udev/rules.d/70-tarvex.rules                     the adapter's access rule
-#   <datadir>/tarvex/translations/*.qm                   copies; the binaries embed them
+#   <datadir>/tarvex/translations/*.qm                   the window's, copies; it embeds them
 #
 # Folders that install their own targets keep doing so; the rules here cover what no
 # folder installs. Each target is guarded, so a partial tree still configures.

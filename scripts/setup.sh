@@ -16,7 +16,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 googletest
     lintian desktop-file-utils shared-mime-info appstream dpkg-dev file
     libcli11-dev nlohmann-json3-dev
-    dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi
+    dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi libx11-6 libxtst6
     fonts-wine wixl msitools x11-apps imagemagick librsvg2-bin
 )
 

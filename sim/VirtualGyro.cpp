@@ -120,6 +120,7 @@ struct Device {
     // Options and faults.
     bool fast = false;
     std::string statePath;
+    std::string logPath;  // TARVEX_VGYRO_LOG: what reached the gyro, for tests outside
     vgyro::Faults faults;
     std::uint64_t faultWrites = 0;
     std::uint64_t faultBusFrames = 0;
@@ -151,6 +152,8 @@ struct Device {
         const char* fastEnv = std::getenv("TARVEX_VGYRO_FAST");
         fast = fastEnv && std::strcmp(fastEnv, "1") == 0;
         statePath = vgyro::StatePath();
+        const char* log = std::getenv("TARVEX_VGYRO_LOG");
+        logPath = log ? log : "";
         const char* list = std::getenv("TARVEX_VGYRO_FAULTS");
         auto parsed = vgyro::ParseFaults(list ? list : "");
         if (!parsed) {
@@ -177,6 +180,15 @@ struct Device {
         if (!vgyro::SaveState(statePath, gyro.stored())) {
             std::fprintf(stderr, "tarvex-vgyro: cannot write the state file %s\n",
                          statePath.c_str());
+        }
+    }
+
+    // One line appended to the log file, when there is one.
+    void Log(const std::string& line) const {
+        if (logPath.empty()) return;
+        if (std::FILE* f = std::fopen(logPath.c_str(), "a")) {
+            std::fputs((line + '\n').c_str(), f);
+            std::fclose(f);
         }
     }
 
@@ -254,6 +266,15 @@ Clock::time_point Device::OnWrite(const std::uint8_t* bytes, std::size_t count) 
     if (count == vgyro::kCommandFrameSize && bytes[0] == vgyro::kCommandFrameHeader) {
         const CommandFrame frame = vgyro::RestoreFrame(bytes);
         if (commands.size() < kCommandLogCapacity) commands.push_back(frame);
+        if (!logPath.empty()) {
+            std::string line = "command";
+            char hex[4];
+            for (const std::uint8_t b : frame) {
+                std::snprintf(hex, sizeof hex, " %02x", b);
+                line += hex;
+            }
+            Log(line);
+        }
         const auto outcome = gyro.OnCommandFrame(frame, faults.storeDiffers);
         if (outcome.committed) SaveState();
 
@@ -282,7 +303,9 @@ Clock::time_point Device::OnWrite(const std::uint8_t* bytes, std::size_t count) 
     if (count == vgyro::kBusFrameSize && bytes[0] == vgyro::kBusFrameStart) {
         ++busFrames;
         ++faultBusFrames;
+        const int servoBefore = gyro.servoValue();
         gyro.OnBusFrame(bytes);
+        if (gyro.servoValue() != servoBefore) Log("servo " + std::to_string(gyro.servoValue()));
         if (faults.unplugAfter && faultBusFrames >= *faults.unplugAfter) unplugged = true;
     }
     return end;

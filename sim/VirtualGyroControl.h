@@ -7,6 +7,10 @@
 //   TARVEX_VGYRO_STATE=PATH    the gyro's state file; "none" keeps state in memory only.
 //                              Default: $XDG_STATE_HOME/tarvex/vgyro.state
 //                              (~/.local/state/tarvex/vgyro.state).
+//   TARVEX_VGYRO_LOG=PATH      appends what reaches the gyro, for tests in another process:
+//                              "command" and the 17 bytes of each command frame (as
+//                              decoded, hex), "servo" and the value each time a bus frame
+//                              moves the servo.
 //   TARVEX_VGYRO_FAULTS=LIST   comma-separated faults, see vgyro_set_faults. A list that
 //                              does not parse is reported on stderr and plays no fault.
 //

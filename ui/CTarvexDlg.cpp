@@ -14,7 +14,7 @@
 #include <array>
 
 #include "gyro/BusFrame.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "ui/CAboutDlg.h"
 #include "ui/WindowAccessibility.h"

@@ -11,7 +11,7 @@
 
 #include "gyro/Backups.h"
 #include "gyro/Commands.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "ui/CTarvexDlg.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "gyro/Backups.h"
 #include "gyro/SettingsFile.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "ui/CTarvexDlg.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "gyro/BusFrame.h"
 #include "gyro/Pause.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "ui/CTarvexDlg.h"
 
 namespace {

@@ -20,7 +20,7 @@
 
 #include <algorithm>
 
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "ui/CTarvexDlg.h"
 #include "ui/WindowAccessibility.h"
 

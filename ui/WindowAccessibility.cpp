@@ -1,6 +1,6 @@
 // The window's accessible interfaces: buttons whose actions click, sliders and text boxes
 // that refuse values while disabled or read-only, menu items named without shortcut text,
-// and the status line that speaks its message.
+// actions that run from the event loop, and the status line that speaks its message.
 #include "ui/WindowAccessibility.h"
 
 #include <QAbstractButton>
@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSlider>
+#include <functional>
 
 namespace window_access {
 namespace {
@@ -32,6 +34,40 @@ bool Marked(const QObject* object) {
 // The mnemonic of a caption, as assistive tools announce it ("Alt+E").
 QString Mnemonic(const QString& text) {
     return QKeySequence::mnemonic(text).toString(QKeySequence::NativeText);
+}
+
+// ---- Actions run from the event loop ----------------------------------------------------------
+
+// The window a control belongs to; a menu's popup belongs to the window of its menu bar.
+QWidget* HostWindow(QWidget* widget) {
+    while (widget != nullptr && widget->windowType() == Qt::Popup && widget->parentWidget())
+        widget = widget->parentWidget();
+    return widget != nullptr ? widget->window() : nullptr;
+}
+
+// A modal box of the window (a message, a file chooser) is open: the mouse cannot reach the
+// window's controls now, so neither does an action whose turn comes meanwhile.
+bool Blocked(QWidget* control) {
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* host = HostWindow(control);
+    return modal != nullptr && host != nullptr && modal != host;
+}
+
+// Runs the user's action once the event loop turns, so that the assistive tool's call returns
+// at once: the handler may take seconds and open a modal box, and a tool blocked in its call
+// could read neither. Each action arriving is one run, in order of arrival, as each mouse
+// click is one click. A run whose turn comes while a modal box blocks the window (a second
+// Press arriving before the first one's handler opened its message) is refused, as the mouse
+// is refused then; so is one whose control is gone or disabled by then.
+void Later(QObject* context, QWidget* control, std::function<void()> act) {
+    QPointer<QWidget> guard(control);
+    QMetaObject::invokeMethod(
+        context,
+        [guard, act = std::move(act)] {
+            if (guard.isNull() || Blocked(guard)) return;
+            act();
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- Buttons: every action is a click --------------------------------------------------------
@@ -69,7 +105,9 @@ class ButtonAccess final : public QAccessibleWidget {
             return;
         }
         // click() refuses a disabled button itself, as the mouse is refused.
-        if (widget()->isEnabled()) button()->click();
+        if (!widget()->isEnabled()) return;
+        QAbstractButton* b = button();
+        Later(b, b, [b] { b->click(); });
     }
     QStringList keyBindingsForAction(const QString& name) const override {
         if (name != pressAction() && name != toggleAction()) return {};
@@ -109,9 +147,17 @@ class SliderAccess final : public QAccessibleWidget, public QAccessibleValueInte
 
 // ---- Lists: the popup opens as a click opens it, never while disabled ------------------------
 
-class ListAccess final : public QAccessibleWidget {
+// A list tells its chosen item as AT-SPI screen readers expect of a list: as its name (the
+// caption beside it names it through the labelled-by relation of the label's buddy) and as
+// its text; elsewhere the name is the caption and the value the chosen item.
+class ListAccess final : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
     explicit ListAccess(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
 
     // The one child is the popup's list, whose items the keys choose from.
     int childCount() const override { return 1; }
@@ -131,6 +177,9 @@ class ListAccess final : public QAccessibleWidget {
     }
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value) return list()->currentText();
+#ifdef Q_OS_UNIX
+        if (t == QAccessible::Name) return list()->currentText();
+#endif
         return QAccessibleWidget::text(t);
     }
     QStringList actionNames() const override {
@@ -144,15 +193,56 @@ class ListAccess final : public QAccessibleWidget {
             return;
         }
         if (!widget()->isEnabled()) return;
-        if (list()->view()->isVisible())
-            list()->hidePopup();
-        else
-            list()->showPopup();
+        QComboBox* l = list();
+        Later(l, l, [l] {
+            if (!l->isEnabled()) return;
+            if (l->view()->isVisible())
+                l->hidePopup();
+            else
+                l->showPopup();
+        });
     }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    QStringList keyBindingsForAction(const QString&) const override {
+        return {};
+    }
+
+    // The chosen item as text, read only.
+    void selection(int, int* start, int* end) const override {
+        *start = *end = 0;
+    }
+    int selectionCount() const override {
+        return 0;
+    }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override {
+        return 0;
+    }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override {
+        if (start < 0 || start > end) return {};
+        return list()->currentText().mid(start, end - start);
+    }
+    int characterCount() const override {
+        return int(list()->currentText().size());
+    }
+    QRect characterRect(int) const override {
+        return {};
+    }
+    int offsetAtPoint(const QPoint&) const override {
+        return -1;
+    }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = *end = offset;
+        return {};
+    }
 
   private:
-    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+    QComboBox* list() const {
+        return static_cast<QComboBox*>(widget());
+    }
 };
 
 // ---- Text boxes: readable always, editable only where the keyboard could edit ----------------
@@ -329,16 +419,22 @@ class MenuItemAccess final : public QAccessibleInterface, public QAccessibleActi
     }
     void doAction(const QString& name) override {
         if (action_.isNull() || !action_->isEnabled()) return;
+        QAction* action = action_;
         if (QMenu* menu = Submenu()) {
             // A title opens its menu, as a click on it does.
             auto* bar = qobject_cast<QMenuBar*>(Owner());
             if (name != showMenuAction() || bar == nullptr) return;
-            if (menu->isVisible())
-                menu->hide();
-            else
-                bar->setActiveAction(action_);
+            Later(action, bar, [action, menu, bar] {
+                if (!action->isEnabled()) return;
+                if (menu->isVisible())
+                    menu->hide();
+                else
+                    bar->setActiveAction(action);
+            });
         } else if (name == pressAction()) {
-            action_->trigger();
+            Later(action, Owner(), [action] {
+                if (action->isEnabled()) action->trigger();
+            });
         }
     }
     QStringList keyBindingsForAction(const QString& name) const override {

@@ -6,6 +6,14 @@
 //
 // - an accessible action is the click itself: Press and Toggle on any button call click(),
 //   so they reach the same handler, exactly once, as the mouse, the keys and the mnemonic;
+// - every action (buttons, lists, menu items and titles) returns to the assistive tool at
+//   once and runs when the event loop turns: a handler takes seconds and opens a modal box,
+//   which a tool blocked in its call could not read. Each action arriving is one run, in
+//   order; one whose turn comes while a modal box blocks the window is refused, as the
+//   mouse is then (a second Press on Read while the first one's message is open does
+//   nothing);
+// - a list is named by its chosen item on AT-SPI and tells it as its text; the caption
+//   beside it names it through the labelled-by relation of the label's buddy;
 // - a value set through the interface goes where the user's hand puts it (a slider moves
 //   as the keys move it, the writable ID box takes the text as typed);
 // - a list's Press opens its popup, as a click does; the keys choose in the popup;

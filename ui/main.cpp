@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "ui/CTarvexApp.h"
 

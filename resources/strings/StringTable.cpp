@@ -1,18 +1,21 @@
-#include "StringTable.h"
+#include "resources/strings/StringTable.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QLocale>
-#include <QPointer>
-#include <QStringList>
-#include <QTranslator>
+#include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 
-// The translations are compiled into this static library; make sure their resource is
-// registered even when the linker would otherwise see no reference to it.
-static void InitStringResources() {
-    Q_INIT_RESOURCE(strings_qm);
-}
+#include "resources/strings/StringTableData.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+// The English texts are also the translation keys of the context "StringTable" in the
+// .ts files; lupdate still finds them by this macro, which here is the text itself.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, text) text
+#endif
 
 namespace strings {
 namespace {
@@ -22,7 +25,6 @@ struct Entry {
     const char* english;
 };
 
-// The English texts are also the translation keys of the context "StringTable".
 constexpr std::array<Entry, 36> kTable = {{
     {101, QT_TRANSLATE_NOOP("StringTable", "About Tarvex(&A)...")},
     {102, QT_TRANSLATE_NOOP("StringTable", "This data is not compatible with KR640.")},
@@ -71,82 +73,204 @@ constexpr std::array<Entry, 36> kTable = {{
                             "The gyro's current settings could not be backed up to %1 (%2). "
                             "Nothing was written; --no-backup writes without a backup.")},
 }};
+static_assert(kTable.front().id == kFirstId && kTable.back().id == kLastId);
 
-// The translators installed by the last chooseLanguage; owned by the application.
-QPointer<QTranslator> g_tableTranslator;
-QPointer<QTranslator> g_windowTranslator;
+constexpr const char* kLanguages[] = {"en", "de", "ja"};
 
-void RemoveTranslator(QCoreApplication& app, QPointer<QTranslator>& translator) {
-    if (translator) {
-        app.removeTranslator(translator);
-        delete translator.data();
-    }
-    translator = nullptr;
+// The chosen language and, for it, each id's text (null: the English one).
+struct State {
+    std::string language = "en";
+    std::array<const char*, kTable.size()> texts{};
+};
+State& Current() {
+    static State state;
+    return state;
 }
 
-// Loads an embedded .qm file into a new translator owned by app and installs it. A
-// missing or unreadable file installs nothing.
-QPointer<QTranslator> InstallTranslator(QCoreApplication& app, const QString& path) {
-    if (!QFile::exists(path)) return nullptr;
-    auto* translator = new QTranslator(&app);
-    if (!translator->load(path) || !app.installTranslator(translator)) {
-        delete translator;
-        return nullptr;
-    }
-    return translator;
-}
-
-bool IsLanguage(const QString& tag, const char* code) {
-    const QString lower = tag.toLower();
-    return lower.startsWith(QLatin1String(code)) &&
-           (lower.size() == 2 || lower.at(2) == u'-' || lower.at(2) == u'_');
-}
-
-}  // namespace
-
-QString PickFromInterfaceLanguages(const QStringList& languages) {
-    // The first of the user's languages that the program has wins, as the platform's
-    // resource loader picks: an English user with German as a fallback gets English.
-    for (const QString& tag : languages) {
-        for (const char* code : {"en", "de", "ja"}) {
-            if (IsLanguage(tag, code)) return QString::fromLatin1(code);
+const generated::Translation* Find(std::string_view language, std::string_view context,
+                                   std::string_view source, std::string_view comment) {
+    for (std::size_t i = 0; i < generated::kTranslationCount; ++i) {
+        const generated::Translation& t = generated::kTranslations[i];
+        if (language == t.language && context == t.context && source == t.source &&
+            comment == t.comment) {
+            return &t;
         }
     }
-    return QStringLiteral("en");
+    return nullptr;
 }
 
-namespace {
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-QString PickLanguage(const QString& requested) {
-    for (const char* code : {"en", "de", "ja"}) {
-        if (IsLanguage(requested, code)) return QString::fromLatin1(code);
+// "de", "de_DE", "de-AT", "de_DE.UTF-8", "de_DE@euro" are German; "deu" and "dex" are not.
+bool IsLanguage(std::string_view tag, std::string_view code) {
+    if (tag.size() < 2 || Lower(tag[0]) != code[0] || Lower(tag[1]) != code[1]) return false;
+    return tag.size() == 2 || tag[2] == '-' || tag[2] == '_' || tag[2] == '.' || tag[2] == '@';
+}
+
+const char* KnownLanguage(std::string_view tag) {
+    for (const char* code : kLanguages) {
+        if (IsLanguage(tag, code)) return code;
     }
-    if (!requested.isEmpty()) return QStringLiteral("en");
-    return PickFromInterfaceLanguages(QLocale::system().uiLanguages());
+    return nullptr;
 }
+
+#ifndef _WIN32
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+#else
+std::string Utf8(const wchar_t* wide, int length) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
+    return text;
+}
+#endif
 
 }  // namespace
 
-QString text(int id) {
-    for (const Entry& entry : kTable) {
-        if (entry.id == id) return QCoreApplication::translate("StringTable", entry.english);
-    }
-    return QString();
+std::string_view English(int id) {
+    if (id < kFirstId || id > kLastId) return {};
+    return kTable[static_cast<std::size_t>(id - kFirstId)].english;
 }
 
-QString chooseLanguage(QCoreApplication& app, const QString& requested) {
-    InitStringResources();
-    RemoveTranslator(app, g_tableTranslator);
-    RemoveTranslator(app, g_windowTranslator);
+std::string Text(int id) {
+    if (id < kFirstId || id > kLastId) return {};
+    const auto index = static_cast<std::size_t>(id - kFirstId);
+    const char* text = Current().texts[index];
+    return text != nullptr ? text : kTable[index].english;
+}
 
-    const QString language = PickLanguage(requested);
-    if (language != QLatin1String("en")) {
-        g_tableTranslator =
-            InstallTranslator(app, QStringLiteral(":/i18n/tarvex_strings_%1.qm").arg(language));
-        g_windowTranslator =
-            InstallTranslator(app, QStringLiteral(":/i18n/tarvex_window_%1.qm").arg(language));
+std::string CurrentLanguage() {
+    return Current().language;
+}
+
+std::vector<std::string> SystemLanguages() {
+    std::vector<std::string> languages;
+#ifndef _WIN32
+    std::string locale;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = Environment(name);
+        if (!locale.empty()) break;
+    }
+    // gettext's rule: LANGUAGE lists the languages in order, unless the locale is C.
+    const bool plain = locale.empty() || locale == "C" || locale.starts_with("C.") ||
+                       locale == "POSIX";
+    const std::string list = Environment("LANGUAGE");
+    if (!plain && !list.empty()) {
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t end = std::min(list.find(':', start), list.size());
+            if (end > start) languages.push_back(list.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    if (!locale.empty()) languages.push_back(locale);
+#else
+    ULONG count = 0;
+    ULONG size = 0;
+    if (GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &size) && size > 0) {
+        std::wstring buffer(size, L'\0');
+        if (GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, buffer.data(), &size)) {
+            // A list of null-terminated names, ended by an empty one.
+            for (const wchar_t* name = buffer.c_str(); *name != L'\0';
+                 name += std::wcslen(name) + 1) {
+                languages.push_back(Utf8(name, static_cast<int>(std::wcslen(name))));
+            }
+        }
+    }
+    if (languages.empty()) {
+        switch (PRIMARYLANGID(GetUserDefaultUILanguage())) {
+            case LANG_GERMAN:
+                languages.push_back("de");
+                break;
+            case LANG_JAPANESE:
+                languages.push_back("ja");
+                break;
+            default:
+                languages.push_back("en");
+                break;
+        }
+    }
+#endif
+    return languages;
+}
+
+std::string PickFromInterfaceLanguages(const std::vector<std::string>& languages) {
+    // The first of the user's languages that the program has wins, as the platform's
+    // resource loader picks: an English user with German as a fallback gets English.
+    for (const std::string& tag : languages) {
+        if (const char* code = KnownLanguage(tag)) return code;
+    }
+    return "en";
+}
+
+std::string ChooseLanguage(std::string_view requested) {
+    const char* known = KnownLanguage(requested);
+    const std::string language = known != nullptr ? std::string(known)
+                                 : requested.empty() ? PickFromInterfaceLanguages(SystemLanguages())
+                                                     : std::string("en");
+    State& state = Current();
+    state.language = language;
+    for (std::size_t i = 0; i < kTable.size(); ++i) {
+        const generated::Translation* t =
+            language == "en" ? nullptr : Find(language, "StringTable", kTable[i].english, "");
+        state.texts[i] = t != nullptr ? t->text : nullptr;
     }
     return language;
+}
+
+std::string Caption(std::string_view context, std::string_view source, std::string_view comment) {
+    const State& state = Current();
+    if (state.language != "en") {
+        if (const generated::Translation* t = Find(state.language, context, source, comment)) {
+            return t->text;
+        }
+    }
+    return std::string(source);
+}
+
+std::string PlainCaption(std::string_view caption) {
+    std::string plain;
+    plain.reserve(caption.size());
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        const char c = caption[i];
+        // The Japanese and German style: a marker "(&X)" after the words.
+        if (c == '(' && i + 3 < caption.size() && caption[i + 1] == '&' &&
+            caption[i + 3] == ')') {
+            i += 3;
+            continue;
+        }
+        if (c == '&') {
+            if (i + 1 < caption.size() && caption[i + 1] == '&') {
+                plain += '&';
+                ++i;
+            }
+            continue;
+        }
+        plain += (c == '\n' || c == '\t') ? ' ' : c;
+    }
+    return plain;
+}
+
+std::string Format(std::string_view text, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < args.size()) {
+                out += *(args.begin() + n);
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 }  // namespace strings

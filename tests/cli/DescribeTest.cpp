@@ -1,15 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "cli/Describe.h"
 #include "gyro/ParameterRecord.h"
 
 namespace {
+
+using Lines = std::vector<std::string>;
+
+bool Contains(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 ParameterRecord Defaults() {
     ParameterRecord record{};
@@ -19,7 +25,7 @@ ParameterRecord Defaults() {
 }
 
 TEST(DescribeTest, FactoryDefaultsInTheWindowsWords) {
-    const QStringList lines = cli::DescribeLines(Defaults());
+    const Lines lines = cli::DescribeLines(Defaults());
     for (const char* expected : {
              "ID: 0",
              "Rudder channel: 2",
@@ -37,7 +43,7 @@ TEST(DescribeTest, FactoryDefaultsInTheWindowsWords) {
              "  modeFlagsReserved: 2",
              "  curve46: 100 98 96 94 92 90 88 86",
          }) {
-        EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected;
+        EXPECT_TRUE(Contains(lines, expected)) << expected;
     }
 }
 
@@ -65,9 +71,9 @@ TEST(DescribeTest, ModeFlagsWords) {
     for (const ModeCase& c : cases) {
         ParameterRecord record = Defaults();
         record.setModeFlags(c.modeFlags);
-        const QStringList lines = cli::DescribeLines(record);
+        const Lines lines = cli::DescribeLines(record);
         for (const char* expected : c.lines) {
-            EXPECT_TRUE(lines.contains(QString::fromUtf8(expected)))
+            EXPECT_TRUE(Contains(lines, expected))
                 << "modeFlags " << int(c.modeFlags) << ": " << expected;
         }
     }
@@ -79,19 +85,19 @@ TEST(DescribeTest, ConversionsShowRawValuesWhereTheWindowLosesThem) {
     record.setLimitHighRaw(0);     // limitPercent of 0 is 361
     record.setChannels(0xF0);      // rudder "1", gain "16"
     record.setPirouetteCurve({1, 2, 3, 4, 5, 6, 7, 8});
-    QStringList lines = cli::DescribeLines(record);
-    EXPECT_TRUE(lines.contains("Yaw Rate: 100 % (451)"));
-    EXPECT_TRUE(lines.contains("Limit High: 361 % (0)"));
-    EXPECT_TRUE(lines.contains("Rudder channel: 1"));
-    EXPECT_TRUE(lines.contains("Gain channel: 16"));
-    EXPECT_TRUE(lines.contains("Pirouette Consistency: 11 (curve 1 2 3 4 5 6 7 8)"));
+    Lines lines = cli::DescribeLines(record);
+    EXPECT_TRUE(Contains(lines, "Yaw Rate: 100 % (451)"));
+    EXPECT_TRUE(Contains(lines, "Limit High: 361 % (0)"));
+    EXPECT_TRUE(Contains(lines, "Rudder channel: 1"));
+    EXPECT_TRUE(Contains(lines, "Gain channel: 16"));
+    EXPECT_TRUE(Contains(lines, "Pirouette Consistency: 11 (curve 1 2 3 4 5 6 7 8)"));
 
     record.setPirouetteCurve(pirouetteRow(11));
     record.setModeFlags(0x29);  // 3D: base rate 720
     record.setHoldexYawRate(216);
     lines = cli::DescribeLines(record);
-    EXPECT_TRUE(lines.contains("Pirouette Consistency: 11"));
-    EXPECT_TRUE(lines.contains("Yaw Rate: 30 % (216)"));
+    EXPECT_TRUE(Contains(lines, "Pirouette Consistency: 11"));
+    EXPECT_TRUE(Contains(lines, "Yaw Rate: 30 % (216)"));
 }
 
 // Every bit of the record belongs to some field: changing it changes that field's raw
@@ -122,51 +128,53 @@ TEST(DescribeTest, DiffLinesTellBothSides) {
     applyModeTable(b);
     b.setGyroId(1234);
     b.setImageChecksum(0xBEEF);  // ignored by the comparison
-    const QStringList lines = cli::DiffLines(a, b);
-    EXPECT_TRUE(lines.contains("ID: 0 -> 1234"));
-    EXPECT_TRUE(lines.contains("Flight Mode: F3C -> 3D"));
-    EXPECT_TRUE(lines.contains("Yaw Rate: 100 % (450) -> 100 % (720)"));
-    EXPECT_TRUE(lines.contains("EXP Holdex: -40 -> -20"));
+    const Lines lines = cli::DiffLines(a, b);
+    EXPECT_TRUE(Contains(lines, "ID: 0 -> 1234"));
+    EXPECT_TRUE(Contains(lines, "Flight Mode: F3C -> 3D"));
+    EXPECT_TRUE(Contains(lines, "Yaw Rate: 100 % (450) -> 100 % (720)"));
+    EXPECT_TRUE(Contains(lines, "EXP Holdex: -40 -> -20"));
     EXPECT_TRUE(
-        lines.contains("curve46: 100 98 96 94 92 90 88 86 -> 100 100 100 100 100 100 "
+        Contains(lines, "curve46: 100 98 96 94 92 90 88 86 -> 100 100 100 100 100 100 "
                        "100 100"));
-    for (const QString& line : lines)
-        EXPECT_FALSE(line.startsWith("imageChecksum")) << line.toStdString();
-    EXPECT_TRUE(cli::DiffLines(a, a).isEmpty());
+    for (const std::string& line : lines)
+        EXPECT_FALSE(line.starts_with("imageChecksum")) << line;
+    EXPECT_TRUE(cli::DiffLines(a, a).empty());
 }
 
 TEST(DescribeTest, JsonUsesTheFieldNamesAndRoundTrips) {
     ParameterRecord record = Defaults();
     record.setGyroId(513);
     record.setExpNormal(-128);
-    const QByteArray text = QJsonDocument(cli::DescribeJson(record)).toJson();
-    QJsonParseError error{};
-    const QJsonObject json = QJsonDocument::fromJson(text, &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    const std::string text = cli::JsonText(cli::DescribeJson(record));
+    const cli::Json json = cli::Json::parse(text);
 
-    EXPECT_EQ(json["gyroId"].toInt(), 513);
-    EXPECT_EQ(json["limitHigh"].toInt(), 4656);
-    EXPECT_EQ(json["modeFlags"].toInt(), 0xA9);
-    EXPECT_EQ(json["flightMode"].toInt(), 1);
-    EXPECT_EQ(json["channels"].toInt(), 0x21);
-    EXPECT_EQ(json["expNormal"].toInt(), -128);
-    EXPECT_EQ(json["param09"].toInt(), 200);
-    EXPECT_EQ(json["pirouetteCurve"].toArray(), QJsonArray({100, 96, 92, 88, 84, 80, 76, 72}));
-    const QJsonObject shown = json["shown"].toObject();
-    EXPECT_EQ(shown["flightMode"].toString(), "F3C");
-    EXPECT_EQ(shown["limitHigh"].toString(), "100 % (4656)");
+    EXPECT_EQ(json["gyroId"], 513);
+    EXPECT_EQ(json["limitHigh"], 4656);
+    EXPECT_EQ(json["modeFlags"], 0xA9);
+    EXPECT_EQ(json["flightMode"], 1);
+    EXPECT_EQ(json["channels"], 0x21);
+    EXPECT_EQ(json["expNormal"], -128);
+    EXPECT_EQ(json["param09"], 200);
+    EXPECT_EQ(json["pirouetteCurve"], cli::Json({100, 96, 92, 88, 84, 80, 76, 72}));
+    const cli::Json& shown = json["shown"];
+    EXPECT_EQ(shown["flightMode"], "F3C");
+    EXPECT_EQ(shown["limitHigh"], "100 % (4656)");
     EXPECT_FALSE(shown.contains("param09"));
 
-    const QByteArray bytes = QByteArray::fromHex(json["record"].toString().toLatin1());
-    ASSERT_EQ(bytes.size(), 85);
-    EXPECT_EQ(0, std::memcmp(bytes.constData(), record.bytes.data(), 85));
-
-    // Every described field is in the JSON, once.
-    std::set<QString> names;
-    for (const cli::SettingDescription& s : cli::Settings()) {
-        EXPECT_TRUE(names.insert(QString::fromLatin1(s.field)).second) << s.field;
-        EXPECT_TRUE(json.contains(QLatin1String(s.field))) << s.field;
+    const std::string hex = json["record"];
+    ASSERT_EQ(hex.size(), 170u);
+    for (std::size_t i = 0; i < 85; ++i) {
+        EXPECT_EQ(std::stoi(hex.substr(2 * i, 2), nullptr, 16), record.bytes[i]) << i;
     }
+
+    // Every described field is in the JSON, once; the keys in sorted order, as before.
+    std::set<std::string> names;
+    for (const cli::SettingDescription& s : cli::Settings()) {
+        EXPECT_TRUE(names.insert(s.field).second) << s.field;
+        EXPECT_TRUE(json.contains(s.field)) << s.field;
+    }
+    EXPECT_TRUE(text.starts_with("{\n    \"baseGain\": ")) << text.substr(0, 40);
+    EXPECT_EQ(cli::JsonText(cli::Json::array()), "[\n]\n");
 }
 
 }  // namespace

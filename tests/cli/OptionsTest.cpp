@@ -1,18 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "cli/Options.h"
 
 namespace {
 
 using Outcome = cli::ParsedCommandLine::Outcome;
 
-cli::ParsedCommandLine Parse(QStringList args) {
-    args.prepend(QStringLiteral("tarvex-cli"));
+using Args = std::vector<std::string>;
+
+cli::ParsedCommandLine Parse(Args args) {
+    args.insert(args.begin(), "tarvex-cli");
     return cli::ParseCommandLine(args);
 }
 
+std::string Join(const Args& args) {
+    std::string text;
+    for (const std::string& a : args) text += (text.empty() ? "" : " ") + a;
+    return text;
+}
+
 TEST(OptionsTest, UsageErrors) {
-    const QStringList cases[] = {
+    const Args cases[] = {
         {},
         {"frobnicate"},
         {"read", "extra"},
@@ -38,13 +49,13 @@ TEST(OptionsTest, UsageErrors) {
         {"write", "f", "--no-backup", "--no-backup"},
         {"backups", "f"},
         {"--adapter", "", "read"},
-        {"--adapter", QString(64, 'A'), "read"},
+        {"--adapter", std::string(64, 'A'), "read"},
         {"list", "-o", "f"},
     };
-    for (const QStringList& args : cases) {
+    for (const Args& args : cases) {
         const cli::ParsedCommandLine parsed = Parse(args);
-        EXPECT_EQ(parsed.outcome, Outcome::UsageError) << args.join(' ').toStdString();
-        EXPECT_FALSE(parsed.error.isEmpty()) << args.join(' ').toStdString();
+        EXPECT_EQ(parsed.outcome, Outcome::UsageError) << Join(args);
+        EXPECT_FALSE(parsed.error.empty()) << Join(args);
     }
 }
 
@@ -80,7 +91,7 @@ TEST(OptionsTest, CommandsAndTheirArguments) {
     p = Parse({"--driver", "/lib/d2xx.so", "diff", "--", "-a.tcf", "b.tcf"});
     ASSERT_EQ(p.outcome, Outcome::Run);
     EXPECT_EQ(p.options.command, cli::Command::Diff);
-    EXPECT_EQ(p.options.files, QStringList({"-a.tcf", "b.tcf"}));
+    EXPECT_EQ(p.options.files, Args({"-a.tcf", "b.tcf"}));
     EXPECT_EQ(p.options.driver, "/lib/d2xx.so");
 
     p = Parse({"--adapter", "TBX3B002", "list", "--json"});
@@ -92,8 +103,8 @@ TEST(OptionsTest, CommandsAndTheirArguments) {
     p = Parse({"defaults", "x.tcf"});
     ASSERT_EQ(p.outcome, Outcome::Run);
     EXPECT_EQ(p.options.command, cli::Command::Defaults);
-    EXPECT_TRUE(p.options.language.isEmpty());
-    EXPECT_TRUE(p.options.adapter.isEmpty());
+    EXPECT_TRUE(p.options.language.empty());
+    EXPECT_TRUE(p.options.adapter.empty());
 }
 
 }  // namespace

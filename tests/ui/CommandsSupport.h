@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "gyro/BusFrame.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "tests/support/RecordingPause.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CTarvexDlg.h"

@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -111,11 +113,17 @@ QAccessibleInterface* MenuItem(Window& w, int command) {
     return nullptr;
 }
 
-// A modal box the action opens (About) is closed as soon as it shows.
+// A modal box the action opens (About) is closed as soon as it shows, which for an
+// accessible action is only once the event loop has turned.
 void CloseModalSoon() {
-    QTimer::singleShot(0, [] {
-        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+            poll->deleteLater();
+        }
     });
+    poll->start(5);
 }
 
 // The window's announcements, heard as an assistive tool would hear them.
@@ -180,6 +188,8 @@ void ByAccess(Window& w, int target, bool menu, int value) {
             QVERIFY(a->actionInterface());
             const QStringList names = a->actionInterface()->actionNames();
             if (!names.isEmpty()) a->actionInterface()->doAction(names.first());
+            // The action runs once the event loop turns.
+            QCoreApplication::processEvents();
             break;
         }
         case Kind::Slider:
@@ -189,6 +199,7 @@ void ByAccess(Window& w, int target, bool menu, int value) {
         case Kind::List: {
             QComboBox* list = w.combo(target);
             a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            QCoreApplication::processEvents();
             if (!list->view()->isVisible()) break;  // refused
             QAbstractItemView* popup = list->view();
             QTest::keyClick(popup, Qt::Key_Home);
@@ -324,6 +335,115 @@ class AccessibleTest : public QObject {
         const Outcome byHand = Run(setup, target, menu, value, {answer}, Channel::Hand);
         const Outcome byAccess = Run(setup, target, menu, value, {answer}, Channel::Access);
         CompareOutcomes(byAccess, byHand);
+    }
+
+    // An accessible action returns before any of it has run, so the assistive tool waits
+    // for nothing; once the event loop turns it has done what one click does, once.
+    void actionRunsWhenTheLoopTurns_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("push button Read") << Setup::Connected << int(ids::ReadButton) << false;
+        QTest::newRow("push button Write") << Setup::Edited << int(ids::WriteButton) << false;
+        QTest::newRow("check button Enter") << Setup::Read << int(ids::Enter) << false;
+        QTest::newRow("push button Set") << Setup::Procedure << int(ids::Set) << false;
+        QTest::newRow("radio 3D") << Setup::Edited << int(ids::ThreeD) << false;
+        QTest::newRow("menu File Initialize") << Setup::Edited << int(ids::FileInitialize) << true;
+        QTest::newRow("menu Connect Read") << Setup::Connected << int(ids::ConnectRead) << true;
+        QTest::newRow("combo box Rudder") << Setup::Read << int(ids::RudderChannel) << false;
+    }
+    void actionRunsWhenTheLoopTurns() {
+        QFETCH(Setup, setup);
+        QFETCH(int, target);
+        QFETCH(bool, menu);
+        const Outcome byHand = Run(setup, target, menu, 0, {MessageAnswer::Yes}, Channel::Hand);
+        Window w;
+        Prepare(w, setup);
+        w.messages.answers = {MessageAnswer::Yes};
+        const Outcome before = Observe(w);
+        QAccessibleInterface* a =
+            menu ? MenuItem(w, target) : QAccessible::queryAccessibleInterface(w->Control(target));
+        QVERIFY(a && a->actionInterface());
+        const QStringList names = a->actionInterface()->actionNames();
+        QVERIFY(!names.isEmpty());
+        a->actionInterface()->doAction(names.first());
+        CompareOutcomes(Observe(w), before);
+        QComboBox* list = menu ? nullptr : w.combo(target);
+        if (list) QVERIFY(!list->view()->isVisible());
+        QCoreApplication::processEvents();
+        if (list) {
+            // A list's action opens its popup, as a click does; nothing else changes.
+            QVERIFY(list->view()->isVisible());
+            list->hidePopup();
+            CompareOutcomes(Observe(w), before);
+            return;
+        }
+        CompareOutcomes(Observe(w), byHand);
+    }
+
+    // Each Press is one click, in order of arrival: two Presses before the loop turns do
+    // what two clicks do. A Press whose turn comes while a modal box blocks the window (the
+    // first Press's message, a file chooser) is refused, as the mouse is then.
+    void secondPress_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("menu");
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("Enter twice: start, release")
+            << Setup::Read << int(ids::Enter) << false << false;
+        QTest::newRow("Set twice: first point, same side")
+            << Setup::Procedure << int(ids::Set) << false << false;
+        QTest::newRow("Read twice") << Setup::Connected << int(ids::ReadButton) << false << false;
+        QTest::newRow("Read while a box is open")
+            << Setup::Connected << int(ids::ReadButton) << false << true;
+        QTest::newRow("menu Write while a box is open")
+            << Setup::Edited << int(ids::ConnectWrite) << true << true;
+        QTest::newRow("list Rudder while a box is open")
+            << Setup::Read << int(ids::RudderChannel) << false << true;
+    }
+    void secondPress() {
+        QFETCH(Setup, setup);
+        QFETCH(int, target);
+        QFETCH(bool, menu);
+        QFETCH(bool, blocked);
+        const auto press = [&](Window& w) {
+            QAccessibleInterface* a =
+                menu ? MenuItem(w, target)
+                     : QAccessible::queryAccessibleInterface(w->Control(target));
+            QVERIFY(a && a->actionInterface());
+            a->actionInterface()->doAction(a->actionInterface()->actionNames().value(0));
+        };
+        if (blocked) {
+            Window w;
+            Prepare(w, setup);
+            const Outcome before = Observe(w);
+            QDialog box(w.dlg.get());
+            box.setWindowModality(Qt::ApplicationModal);
+            box.show();
+            QCOMPARE(QApplication::activeModalWidget(), &box);
+            press(w);
+            QCoreApplication::processEvents();
+            box.close();
+            QCoreApplication::processEvents();
+            CompareOutcomes(Observe(w), before);
+            if (QComboBox* list = menu ? nullptr : w.combo(target))
+                QVERIFY(!list->view()->isVisible());
+            return;
+        }
+        Outcome byHand;
+        {
+            Window w;
+            Prepare(w, setup);
+            ByHand(w, target, menu, 0);
+            ByHand(w, target, menu, 0);
+            byHand = Observe(w);
+        }
+        Window w;
+        Prepare(w, setup);
+        press(w);
+        press(w);
+        QCoreApplication::processEvents();
+        CompareOutcomes(Observe(w), byHand);
     }
 
     // The keys and the mnemonics reach the same handlers, once, as the click.
@@ -483,6 +603,38 @@ class AccessibleTest : public QObject {
                        ids::ExpNormal, ids::ExpHoldex, ids::HoldexGain, ids::Range, ids::DDamping,
                        ids::BaseGain, ids::Pirouette, ids::HighLimit, ids::LowLimit}) {
             QVERIFY2(!description(id).isEmpty(), qPrintable(QString::number(id)));
+        }
+    }
+
+    // A list tells its chosen item as its name and its text, and is labelled by its
+    // caption, in every language; a new choice changes both.
+    void listsTellTheirChoice_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << "en";
+        QTest::newRow("de") << "de";
+        QTest::newRow("ja") << "ja";
+    }
+    void listsTellTheirChoice() {
+        QFETCH(QString, language);
+        strings::chooseLanguage(*qApp, language);
+        Window w;
+        Prepare(w, Setup::Read);
+        for (int id : {ids::RudderChannel, ids::GainChannel}) {
+            w.Select(id, id == ids::RudderChannel ? 1 : 12);
+            const QString chosen =
+                id == ids::RudderChannel ? QStringLiteral("2") : QStringLiteral("13");
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w->Control(id));
+            QCOMPARE(a->text(QAccessible::Name), chosen);
+            QCOMPARE(a->text(QAccessible::Value), chosen);
+            QVERIFY(a->textInterface());
+            QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), chosen);
+            // Labelled by the caption beside it (and by its group).
+            QStringList labels;
+            for (const auto& [label, relation] : a->relations(QAccessible::Label))
+                if (qobject_cast<QLabel*>(label->object()))
+                    labels << label->text(QAccessible::Name);
+            QCOMPARE(labels, QStringList{w->Control(id)->accessibleName()});
+            QVERIFY(!labels.first().isEmpty());
         }
     }
 

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "RecordingPause.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CTarvexApp.h"

@@ -20,7 +20,7 @@
 #include <memory>
 
 #include "gyro/BusFrame.h"
-#include "resources/strings/StringTable.h"
+#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CAboutDlg.h"
