@@ -15,7 +15,7 @@
 #include "gyro/KR640.h"
 #include "gyro/StreamTimer.h"
 #include "link/TBX3.h"
-#include "ui/ControlIds.h"
+#include "dialog/ControlIds.h"
 #include "ui/Services.h"
 
 class QAbstractButton;
