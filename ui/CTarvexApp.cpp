@@ -251,9 +251,9 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
 }
 
 bool CTarvexApp::InitInstance() {
-    CTarvexDlg::Services services = services_;
+    QtTarvexWindow::Services services = services_;
     if (options_.unattended) services.messages = &UnattendedMessageService();
-    CTarvexDlg dialog(g_adapter, services);
+    QtTarvexWindow dialog(g_adapter, services);
     if (!dialog.OnInitDialog()) {
         // The driver or the adapter is missing: the message was shown and the window ended
         // before it was ever used.
@@ -263,22 +263,22 @@ bool CTarvexApp::InitInstance() {
     if (!options_.screenshotPath.isEmpty()) {
         dialog.show();
         QCoreApplication::processEvents();
-        dialog.OnRead();
-        if (!options_.file.isEmpty()) dialog.OpenSettingsFile(options_.file);
+        dialog->OnRead();
+        if (!options_.file.isEmpty()) dialog->OpenSettingsFile(options_.file.toStdString());
         QCoreApplication::processEvents();
         const QPixmap picture = dialog.grab();
         if (picture.isNull() || !picture.save(options_.screenshotPath, "PNG")) {
             PrintError(QStringLiteral("cannot write %1").arg(options_.screenshotPath));
             exitCode_ = 1;
         }
-        dialog.OnCancel();
+        dialog->OnCancel();
         return false;
     }
     if (!options_.file.isEmpty()) {
         // The file given on the command line opens in the window on screen, as File > Open
         // would open it there.
         dialog.show();
-        dialog.OpenSettingsFile(options_.file);
+        dialog->OpenSettingsFile(options_.file.toStdString());
     }
     dialog.exec();
     return false;

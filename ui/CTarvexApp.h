@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <utility>
 
-#include "ui/CTarvexDlg.h"
+#include "ui/QtTarvexWindow.h"
 
 class CTarvexApp {
   public:
@@ -26,7 +26,7 @@ class CTarvexApp {
 
     explicit CTarvexApp(Options options) : options_(std::move(options)) {}
     // With the window's services given (tests).
-    CTarvexApp(Options options, CTarvexDlg::Services services)
+    CTarvexApp(Options options, QtTarvexWindow::Services services)
         : options_(std::move(options)), services_(services) {}
 
     // Constructs the window, initialises it and, when the connection succeeded, runs it
@@ -38,7 +38,7 @@ class CTarvexApp {
 
   private:
     Options options_;
-    CTarvexDlg::Services services_{};
+    QtTarvexWindow::Services services_{};
     int exitCode_ = 0;
 };
 
