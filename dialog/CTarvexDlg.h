@@ -10,11 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "dialog/ControlIds.h"
-#include "dialog/DialogControls.h"
+// The core first: on Windows it brings <windows.h>, whose LoadString macro
+// DialogControls.h then takes back.
 #include "gyro/KR640.h"
 #include "gyro/StreamTimer.h"
 #include "link/TBX3.h"
+// clang-format off
+#include "dialog/ControlIds.h"
+#include "dialog/DialogControls.h"
+// clang-format on
 
 class CTarvexDlg {
   public:

@@ -41,8 +41,10 @@
 #include <vector>
 
 // <windows.h> defines LoadString as LoadStringA/LoadStringW. The member below keeps its
-// design name: a window that includes <windows.h> after this header must #undef LoadString
-// again (or call the Win32 function as LoadStringW).
+// design name, so this header takes the macro back: a Win32 window includes <windows.h>
+// (or anything that brings it) before this header, never after it, and calls the Win32
+// function as LoadStringW. (Included after, the window's override would be renamed and
+// the compiler would say that it overrides nothing.)
 #ifdef LoadString
 #undef LoadString
 #endif
