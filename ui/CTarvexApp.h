@@ -21,7 +21,7 @@ class CTarvexApp {
     // options (-platform, -style, ...) are left to QApplication. Sets TARVEX_D2XX for
     // --simulate and --driver. Returns false with an exit code when the program must end
     // at once: after --help or --version (0), a usage error (2), or when there is no display
-    // to show the window on (1).
+    // to show the window on, or the X display named in DISPLAY does not answer (1).
     static bool ParseOptions(const QStringList& arguments, Options& options, int& exitCode);
 
     explicit CTarvexApp(Options options) : options_(std::move(options)) {}

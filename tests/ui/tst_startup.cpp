@@ -56,15 +56,19 @@ struct Run {
 };
 
 // display false: no display of any kind (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset).
+// xDisplay: only DISPLAY, set to it (and QT_QPA_PLATFORM to platform, unset when empty).
 Run RunProgram(const QStringList& arguments, const QByteArray& driver = kVirtualGyro,
-               const QByteArray& faults = {}, bool display = true) {
+               const QByteArray& faults = {}, bool display = true, const QString& xDisplay = {},
+               const QString& platform = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!display) {
+    if (!display || !xDisplay.isEmpty()) {
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QString::fromLatin1(name));
     }
+    if (!xDisplay.isEmpty()) env.insert(QStringLiteral("DISPLAY"), xDisplay);
+    if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("TARVEX_VGYRO_FAST"), QStringLiteral("1"));
     env.insert(QStringLiteral("TARVEX_VGYRO_STATE"), QStringLiteral("none"));
     env.insert(QStringLiteral("TARVEX_D2XX"), QString::fromLocal8Bit(driver));
@@ -224,6 +228,27 @@ class StartupTest : public QObject {
             QVERIFY2(run.err.contains(err.mid(1)), qPrintable(run.err));
         else
             QCOMPARE(run.err, err);
+    }
+
+    // A DISPLAY where no X server answers (a stale DISPLAY over SSH, an X server gone): one
+    // line naming it and exit status 1, before Qt's platform plugin would abort.
+    void unreachableDisplay_data() {
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("Qt's default platform") << QString();
+        QTest::newRow("QT_QPA_PLATFORM=xcb") << QStringLiteral("xcb");
+    }
+    void unreachableDisplay() {
+        QFETCH(QString, platform);
+        int number = 97;
+        while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) ++number;
+        const QString display = QStringLiteral(":%1").arg(number);
+        const Run run = RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, display,
+                                   platform);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 QStringLiteral("tarvex: cannot open display '%1': no X server answers there\n")
+                     .arg(display));
+        QVERIFY(run.out.isEmpty());
     }
 
     // The file argument becomes an absolute path; Qt's options and "--" are no file.
