@@ -255,7 +255,8 @@ void CTarvexDlg::ValuesToControls() {
     // An index that matches no button leaves none checked.
     for (const RadioGroup& group : kRadioGroups) {
         const int index = this->*group.index;
-        const int checked = index >= 0 && index <= group.last - group.first ? group.first + index : 0;
+        const int checked =
+            index >= 0 && index <= group.last - group.first ? group.first + index : 0;
         window_.SetRadio(group.first, group.last, checked);
     }
     for (const ValueBox& box : kValueBoxes) window_.SetNumber(box.id, this->*box.value);

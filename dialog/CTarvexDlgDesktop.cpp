@@ -59,8 +59,8 @@ std::vector<RecentMenuItem> CTarvexDlg::RecentMenuItems(const std::vector<std::s
             label += c;
             if (c == '&') label += '&';  // a literal '&', not a mnemonic
         }
-        items.push_back({"&" + std::to_string(i + 1) + " " + label,
-                         pathtext::NativeSeparators(files[i])});
+        items.push_back(
+            {"&" + std::to_string(i + 1) + " " + label, pathtext::NativeSeparators(files[i])});
     }
     return items;
 }
@@ -91,6 +91,5 @@ std::optional<std::string> CTarvexDlg::DroppedSettingsFile(const std::vector<std
 }
 
 void CTarvexDlg::OnDropFiles(const std::vector<std::string>& paths) {
-    if (const std::optional<std::string> path = DroppedSettingsFile(paths))
-        OpenSettingsFile(*path);
+    if (const std::optional<std::string> path = DroppedSettingsFile(paths)) OpenSettingsFile(*path);
 }

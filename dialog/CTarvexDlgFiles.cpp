@@ -53,8 +53,8 @@ void CTarvexDlg::OnFileSaveAs() {
     const std::string path = *chosen;
     if (SettingsFileExists(path)) {
         const std::string question = Text(109) + pathtext::FileName(path) + Text(110);
-        if (window_.ShowMessage(109, question, MessageIcon::Exclamation,
-                                MessageButtons::YesNo) != MessageAnswer::Yes)
+        if (window_.ShowMessage(109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
+            MessageAnswer::Yes)
             return;
     }
     WriteSettingsFile(path);

@@ -95,8 +95,8 @@ void CTarvexDlg::OnSetClicked() {
     // The servo goes back to neutral before the second point is judged.
     BusFrame.setChannel(rudderChannelIndex, static_cast<std::uint16_t>(kPositionCentre));
     PauseFor(kSettle);
-    limitPointB = static_cast<std::uint16_t>(
-        SliderToLimitRaw(window_.GetTrackbarPos(ids::PositionSlider)));
+    limitPointB =
+        static_cast<std::uint16_t>(SliderToLimitRaw(window_.GetTrackbarPos(ids::PositionSlider)));
     if (!CheckLimitRange() || !CheckLimitSides()) {
         if (enterPressed != 0) StopLimitSetting();
         return;

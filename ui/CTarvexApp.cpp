@@ -295,8 +295,8 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
     }
     if (const QString display = XDisplayToCheck(platform);
         !display.isEmpty() && !XDisplayAnswers()) {
-        PrintError(QStringLiteral("cannot open display '%1': no X server answers there")
-                       .arg(display));
+        PrintError(
+            QStringLiteral("cannot open display '%1': no X server answers there").arg(display));
         exitCode = 1;
         return false;
     }

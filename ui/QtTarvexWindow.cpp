@@ -148,9 +148,8 @@ void QtTarvexWindow::BuildWindow() {
         l->setBuddy(buddy);
         return l;
     };
-    auto radios = [&](QGroupBox* box, int firstId,
-                      std::initializer_list<const char*> sources, bool horizontal,
-                      void (CTarvexDlg::*handler)()) {
+    auto radios = [&](QGroupBox* box, int firstId, std::initializer_list<const char*> sources,
+                      bool horizontal, void (CTarvexDlg::*handler)()) {
         auto* buttonGroup = new QButtonGroup(this);
         radioGroups_[firstId] = buttonGroup;
         buttonGroup->setExclusive(true);
@@ -235,14 +234,13 @@ void QtTarvexWindow::BuildWindow() {
     left->addWidget(servoBox);
 
     QGroupBox* reverseBox = group(QT_TR_NOOP("G&yro Reverse"), "gGyroReverse");
-    radios(reverseBox, ids::GyroNormal,
-           {QT_TR_NOOP("Normal"), QT_TR_NOOP("Reverse")}, false, &CTarvexDlg::OnGyroReverseClicked);
+    radios(reverseBox, ids::GyroNormal, {QT_TR_NOOP("Normal"), QT_TR_NOOP("Reverse")}, false,
+           &CTarvexDlg::OnGyroReverseClicked);
     left->addWidget(reverseBox);
 
     QGroupBox* mountingBox = group(QT_TR_NOOP("&Mounting Surface"), "gMountingSurface");
-    radios(mountingBox, ids::UpperSide,
-           {QT_TR_NOOP("Upper side"), QT_TR_NOOP("Bottom side")}, false,
-           &CTarvexDlg::OnMountingClicked);
+    radios(mountingBox, ids::UpperSide, {QT_TR_NOOP("Upper side"), QT_TR_NOOP("Bottom side")},
+           false, &CTarvexDlg::OnMountingClicked);
     left->addWidget(mountingBox);
     left->addStretch(1);
 
@@ -251,9 +249,8 @@ void QtTarvexWindow::BuildWindow() {
     auto* middle = new QVBoxLayout(responseBox);
 
     QGroupBox* modeBox = group(QT_TR_NOOP("M&ode"), "gMode");
-    radios(modeBox, ids::Fast,
-           {QT_TR_NOOP("Fast"), QT_TR_NOOP("Standard"), QT_TR_NOOP("Slow")}, true,
-           &CTarvexDlg::OnResponseModeClicked);
+    radios(modeBox, ids::Fast, {QT_TR_NOOP("Fast"), QT_TR_NOOP("Standard"), QT_TR_NOOP("Slow")},
+           true, &CTarvexDlg::OnResponseModeClicked);
     middle->addWidget(modeBox);
 
     // Rows named by their group and number, since their direction texts move with the
@@ -843,7 +840,8 @@ std::string QtTarvexWindow::LoadString(int id) {
     }
 }
 
-// ---- Recent list ---------------------------------------------------------------------------------
+// ---- Recent list
+// ---------------------------------------------------------------------------------
 
 void QtTarvexWindow::BuildRecentMenu(QMenu* file) {
     for (int i = 0; i < CTarvexDlg::kRecentFiles; ++i) {

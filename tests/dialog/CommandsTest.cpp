@@ -1,7 +1,7 @@
 // Read, Write and the closing check, against the virtual gyro.
-#include "tests/dialog/DialogTestSupport.h"
 #include "gyro/Commands.h"
 #include "gyro/SettingsFile.h"
+#include "tests/dialog/DialogTestSupport.h"
 
 using namespace dialogtest;
 
@@ -18,8 +18,7 @@ bool GyroCommandsEnabled(Harness& w) {
 }
 
 bool GyroCommandsDisabled(Harness& w) {
-    return !w.enabled(ids::WriteButton) && !w.enabled(ids::Enter) &&
-           !w.enabled(ids::ConnectWrite);
+    return !w.enabled(ids::WriteButton) && !w.enabled(ids::Enter) && !w.enabled(ids::ConnectWrite);
 }
 
 }  // namespace
@@ -196,18 +195,37 @@ TEST(Commands, ClosingDecisions) {
         {"read, edit, No", Before::ReadEdited, "", no, {133}, true, false},
         {"read, edit, Yes", Before::ReadEdited, "", yes, {133, 105}, true, true},
         // The user chose to write and the write failed: the window stays with the edits.
-        {"read, edit, Yes, write fails", Before::ReadEdited, "fail=FT_Write", yes, {133, 104},
-         false, false},
-        {"read, edit, Yes, gyro stores otherwise", Before::ReadEdited, "store-differs", yes,
-         {133, 104}, false, true},
+        {"read, edit, Yes, write fails",
+         Before::ReadEdited,
+         "fail=FT_Write",
+         yes,
+         {133, 104},
+         false,
+         false},
+        {"read, edit, Yes, gyro stores otherwise",
+         Before::ReadEdited,
+         "store-differs",
+         yes,
+         {133, 104},
+         false,
+         true},
         {"edit undone", Before::EditedUndone, "", no, {}, true, false},
         {"edited without a read", Before::EditedWithoutRead, "", no, {134}, true, false},
-        {"rejected model code, no read before", Before::RejectedWithoutRead, "", no, {134}, true,
+        {"rejected model code, no read before",
+         Before::RejectedWithoutRead,
+         "",
+         no,
+         {134},
+         true,
          false},
-        {"rejected model code after a read", Before::RejectedAfterRead, "", no, {133}, true,
+        {"rejected model code after a read", Before::RejectedAfterRead, "", no, {133}, true, false},
+        {"file differs in bytes 0, 4-5, 84 only",
+         Before::FileDiffersInIgnoredBytes,
+         "",
+         no,
+         {},
+         true,
          false},
-        {"file differs in bytes 0, 4-5, 84 only", Before::FileDiffersInIgnoredBytes, "", no, {},
-         true, false},
     };
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);

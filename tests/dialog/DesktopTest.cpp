@@ -128,8 +128,7 @@ TEST(Desktop, RecentListFromTheStore) {
     Harness w;
     ASSERT_TRUE(w.connected);
     w.window.recentStore = {"/a.tcf", "", "/b.tcf", "/a.tcf", "/c.tcf", "/d.tcf", "/e.tcf"};
-    EXPECT_EQ(w->RecentFiles(),
-              (std::vector<std::string>{"/a.tcf", "/b.tcf", "/c.tcf", "/d.tcf"}));
+    EXPECT_EQ(w->RecentFiles(), (std::vector<std::string>{"/a.tcf", "/b.tcf", "/c.tcf", "/d.tcf"}));
     // Another Tarvex may have changed the list: the menu shows it as it is when opened.
     w->UpdateRecentMenu();
     EXPECT_EQ(MenuTexts(w),

@@ -117,8 +117,7 @@ class FakeWindow final : public DialogControls {
         char* end = nullptr;
         const long value = std::strtol(text.c_str(), &end, 10);
         while (end != nullptr && *end == ' ') ++end;
-        return end != nullptr && end != text.c_str() && *end == '\0' ? static_cast<int>(value)
-                                                                     : 0;
+        return end != nullptr && end != text.c_str() && *end == '\0' ? static_cast<int>(value) : 0;
     }
     void SetCheck(int id, bool checked) override { checks[id] = checked; }
     bool GetCheck(int id) const override {
@@ -294,7 +293,10 @@ class ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     std::string path() const { return Utf8Path(path_); }
-    std::string file(const std::string& name) const { return Utf8Path(path_ / PathFromUtf8(name)); }
+    // name may hold '/'; the path comes back with the platform's separators.
+    std::string file(const std::string& name) const {
+        return Utf8Path((path_ / PathFromUtf8(name)).make_preferred());
+    }
 
   private:
     std::filesystem::path path_;
@@ -420,7 +422,8 @@ class Harness {
             if (id < g.first || id > g.last) continue;
             // The flight and servo radios are two groups under one handler.
             const bool flight = id <= ids::ThreeD;
-            const int first = g.first == ids::F3C ? (flight ? ids::F3C : ids::Digital1520) : g.first;
+            const int first =
+                g.first == ids::F3C ? (flight ? ids::F3C : ids::Digital1520) : g.first;
             const int last = g.first == ids::F3C ? (flight ? ids::ThreeD : ids::Analog) : g.last;
             window.SetRadio(first, last, id);
             (dlg.get()->*g.handler)();

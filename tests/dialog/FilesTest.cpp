@@ -77,6 +77,12 @@ TEST(Files, RoundTripOfAllBytes) {
     EXPECT_EQ(w.text(ids::IdBox), std::to_string(pattern.gyroId()));
 }
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
 TEST(Files, Opening) {
     enum class Kind { Empty, Short, Exact, Long, Missing, Directory };
     struct Row {
@@ -92,7 +98,9 @@ TEST(Files, Opening) {
         {"85 bytes", Kind::Exact, {}, true, true},
         {"longer file", Kind::Long, {}, true, true},
         {"missing file", Kind::Missing, {108}, false, false},
-        {"a directory", Kind::Directory, {108}, false, true},
+        // Linux opens a folder for reading (the read then fails); Windows refuses it at once,
+        // as it refuses a missing file.
+        {"a directory", Kind::Directory, {108}, false, !kWindows},
     };
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
@@ -194,7 +202,7 @@ TEST(Files, FailedSaves) {
             case Failure::Directory:
                 path = dir.file("folder.tcf");
                 ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(path)));
-                prompts = true;
+                prompts = !kWindows;  // a folder "exists" where it can be opened for reading
                 break;
             case Failure::TooLarge:
 #ifndef _WIN32
@@ -215,9 +223,9 @@ TEST(Files, FailedSaves) {
                 ASSERT_TRUE(std::filesystem::create_directory(dir.file("ro")));
                 old = Bytes(Pattern(78));
                 ASSERT_TRUE(WriteBytes(path, old));
-                std::filesystem::permissions(dir.file("ro"),
-                                             std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+                std::filesystem::permissions(
+                    dir.file("ro"),
+                    std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
                 prompts = true;
                 break;
 #else

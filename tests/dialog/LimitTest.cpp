@@ -67,8 +67,9 @@ TEST(Limit, CompleteProcedure) {
         w.MoveSlider(ids::PositionSlider, row.second);
         // The servo goes back to neutral before the wait that precedes the second point.
         std::vector<int> rudderAtWait;
-        w.pause.onWait(
-            [&](std::uint32_t) { rudderAtWait.push_back(BusFrame.channel(w->rudderChannelIndex)); });
+        w.pause.onWait([&](std::uint32_t) {
+            rudderAtWait.push_back(BusFrame.channel(w->rudderChannelIndex));
+        });
         w.Click(ids::Set);
         w.pause.onWait({});
 
@@ -102,9 +103,9 @@ TEST(Limit, RejectedPoints) {
         const char* shownPercent;  // Position box at the refused point, "" not checked
     };
     static const Row kRows[] = {
-        {"first at 1248", 1248, 0, 130, "50"},    {"first at 800", 800, 0, 130, "50"},
-        {"first at neutral", 1024, 0, 130, "0"},  {"second at 1248", 500, 1248, 130, "50"},
-        {"both right", 1600, 1400, 131, ""},      {"both left", 500, 700, 131, ""},
+        {"first at 1248", 1248, 0, 130, "50"},   {"first at 800", 800, 0, 130, "50"},
+        {"first at neutral", 1024, 0, 130, "0"}, {"second at 1248", 500, 1248, 130, "50"},
+        {"both right", 1600, 1400, 131, ""},     {"both left", 500, 700, 131, ""},
     };
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);

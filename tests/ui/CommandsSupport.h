@@ -128,7 +128,8 @@ class Window {
     Window() {
         qputenv("TARVEX_D2XX", VirtualGyroPath());
         gyro().reset();
-        dlg = std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
         connected = dlg->OnInitDialog();
         if (connected) dlg->show();
     }

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QMenu>
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -67,6 +68,34 @@ class DesktopTest : public QObject {
             QSettings(QSettings::IniFormat, QSettings::UserScope, "tarvex", "tarvex").fileName());
     }
     void cleanup() { strings::chooseLanguage(*qApp, QStringLiteral("en")); }
+
+    // The recent list's menu items: each opens its file, and the File menu shows the list
+    // as the user's settings hold it when it opens (another Tarvex may have changed it).
+    void recentMenuItems() {
+        Window w;
+        QVERIFY(w.connected);
+        QTemporaryDir dir;
+        const QString a = SaveFile(dir, "a.tcf", 1);
+        const QString b = SaveFile(dir, "b.tcf", 2);
+        w.dialog().OpenSettingsFile(a.toStdString());
+        w.dialog().OpenSettingsFile(b.toStdString());
+        QCOMPARE(RecentMenu(*w), (QStringList{"&1 b.tcf", "&2 a.tcf"}));
+        QCOMPARE(w->Action(ids::FileRecent1)->toolTip(), b);
+
+        w->Action(ids::FileRecent1 + 1)->trigger();
+        QCOMPARE(QString::fromStdString(w.dialog().filePath), a);
+        QCOMPARE(w.dialog().gyro.workingRecord, FileRecord(1));
+        QCOMPARE(RecentMenu(*w), (QStringList{"&1 a.tcf", "&2 b.tcf"}));
+
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "tarvex", "tarvex")
+            .setValue("recentFiles", QStringList{b});
+        // The File menu, which holds File > Open.
+        auto* file = qobject_cast<QMenu*>(w->Action(ids::FileOpen)->associatedObjects().value(0));
+        QVERIFY(file != nullptr);
+        emit file->aboutToShow();
+        QCOMPARE(RecentMenu(*w), QStringList{"&1 b.tcf"});
+        QCOMPARE(w.messages.Ids(), Ids({}));
+    }
 
     void emptyRecentListIsTranslated_data() {
         QTest::addColumn<QString>("language");

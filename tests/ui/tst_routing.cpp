@@ -97,7 +97,8 @@ class RoutingTest : public QObject {
 
         // The string table in the window's language, and the framework's two texts.
         QCOMPARE(controls.LoadString(117), strings::text(117).toStdString());
-        QCOMPARE(controls.LoadString(ids::ParseUint), std::string("Please enter a positive integer."));
+        QCOMPARE(controls.LoadString(ids::ParseUint),
+                 std::string("Please enter a positive integer."));
         QCOMPARE(controls.LoadString(ids::ParseIntRange),
                  std::string("Please enter an integer between %1 and %2."));
 
@@ -163,16 +164,19 @@ class RoutingTest : public QObject {
         QVERIFY(w.Read());
         w.MoveSlider(ids::DGainSlider, w.slider(ids::DGainSlider)->value() == 100 ? 90 : 100);
         const std::map<QString, int> clicks = {
-            {"click F3C", ids::F3C},           {"click 3D", ids::ThreeD},
+            {"click F3C", ids::F3C},
+            {"click 3D", ids::ThreeD},
             {"click Digital (1520)", ids::Digital1520},
             {"click Digital (760)", ids::Digital760},
-            {"click Analog", ids::Analog},     {"click Read", ids::ReadButton},
-            {"click Write", ids::WriteButton}, {"click Enter", ids::Enter},
+            {"click Analog", ids::Analog},
+            {"click Read", ids::ReadButton},
+            {"click Write", ids::WriteButton},
+            {"click Enter", ids::Enter},
         };
         const std::map<QString, int> commands = {
-            {"Initialize", ids::FileInitialize}, {"Open", ids::FileOpen},
-            {"Restore", ids::FileRestore},       {"Save", ids::FileSave},
-            {"Save As", ids::FileSaveAs},        {"Read command", ids::ConnectRead},
+            {"Initialize", ids::FileInitialize},  {"Open", ids::FileOpen},
+            {"Restore", ids::FileRestore},        {"Save", ids::FileSave},
+            {"Save As", ids::FileSaveAs},         {"Read command", ids::ConnectRead},
             {"Write command", ids::ConnectWrite}, {"Exit", ids::AppExit},
         };
         const std::size_t frames = w.gyro().commandCount();

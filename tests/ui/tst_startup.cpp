@@ -44,7 +44,8 @@ struct Window {
 
     explicit Window(const QByteArray& driver) {
         qputenv("TARVEX_D2XX", driver);
-        dlg = std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
         initialised = dlg->OnInitDialog();
     }
     bool enabled(int id) const { return dlg->Control(id)->isEnabled(); }
@@ -242,8 +243,8 @@ class StartupTest : public QObject {
         int number = 97;
         while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) ++number;
         const QString display = QStringLiteral(":%1").arg(number);
-        const Run run = RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, display,
-                                   platform);
+        const Run run =
+            RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, display, platform);
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err,
                  QStringLiteral("tarvex: cannot open display '%1': no X server answers there\n")

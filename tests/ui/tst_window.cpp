@@ -37,8 +37,8 @@ struct Window {
     std::unique_ptr<QtTarvexWindow> dlg;
 
     Window() {
-        dlg = std::make_unique<QtTarvexWindow>(adapter,
-                                               QtTarvexWindow::Services{&messages, &files});
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
         std::vector<std::string> channels;
         for (int i = 1; i <= 16; ++i) channels.push_back(std::to_string(i));
         for (int list : {ids::RudderChannel, ids::GainChannel}) dlg->SetListItems(list, channels);
