@@ -7,8 +7,8 @@
 //
 //   user action                                  handler of CTarvexDlg
 //   ------------------------------------------   ----------------------------------------
-//   a slider moved or let go (any but Position    OnSliderScroll (once per movement)
-//     while disabled)
+//   a slider moved by the user (mouse, keys),    OnSliderScroll, once per movement
+//     or its handle let go where it was
 //   Rudder / Gain list: an item chosen           OnChannelSelected
 //   F3C, 3D, Digital (1520), Digital (760),      OnModeChangeClicked, on every click, the
 //     Analog clicked                               radio already selected included
@@ -24,12 +24,22 @@
 //                                                  OnWrite, OnAbout
 //   the File menu about to open                  UpdateRecentMenu
 //   Return outside a push button                 OnOK
-//   Escape, the close box, Alt+F4                OnCancel
-//   files dropped on the window                  OnDropFiles
+//   Escape, the close box, Alt+F4                OnCancel; while Closing() a close request
+//                                                  is ignored (the running check decides)
+//   files dropped on the window (taken as a      OnDropFiles(the local paths, "" for an
+//     copy only; CTarvexDlg::DroppedSettingsFile   item that is no local file), once the
+//     says whether to accept the drag)             drag has ended
 //
-// The values the program places itself (every Set... call below) never reach a handler:
-// setting a slider's position, a list's selection, a radio or the Enter button's state
-// must not be reported back as a user action.
+// A click means the user's: mouse, keyboard, mnemonic or an assistive tool's action, each
+// reaching its handler exactly once; a grayed control or command reaches none. The values
+// the program places itself (every Set... call below) never reach a handler: setting a
+// slider's position, a list's selection, a radio or the Enter button's state must not be
+// reported back as a user action.
+//
+// Life: the window creates its controls, then CTarvexDlg (whose constructor touches no
+// control), then calls OnInitDialog: it fills the lists, places the values and connects;
+// when it returns false the dialog has already ended (EndDialog) and is not shown. The
+// window destroys CTarvexDlg before its controls.
 //
 // Texts are UTF-8 everywhere; paths are UTF-8 (the core hands Windows their wide form).
 // Every call comes on the dialog thread, except PostToDialogThread.
