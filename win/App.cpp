@@ -12,6 +12,7 @@
 #include "win/Options.h"
 #include "win/Utf8.h"
 #include "win/Win32Controls.h"
+#include "win/Win32Window.h"
 
 namespace tarvex_win {
 
@@ -58,8 +59,9 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
     InitCommonControlsEx(&controls);
 
     Win32DialogHost host(module, options.language.value_or(UserLanguage()));
-    // The window's behaviour connects here: the dispatch function hands the window's events
-    // (WindowEvent) to its handlers; the file named on the command line is options.file.
+    SystemServices services;
+    // The behaviour before the window: it receives the window's first event from Create.
+    Win32Window window(host, g_adapter, services);
     if (host.Create(true) == nullptr) {
         // Ended while it initialised (the adapter could not be opened, say): the message
         // was shown.
@@ -67,6 +69,9 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
         WriteToParentConsole(L"tarvex: the window could not be created\n", true);
         return 1;
     }
+    // A settings file named on the command line opens as File > Open opens it, once the
+    // window's messages run.
+    if (!options.file.empty()) window.OpenLater(options.file);
     host.RunModal();
     return 0;
 }

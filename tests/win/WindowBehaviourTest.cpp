@@ -1,0 +1,457 @@
+// tarvex.exe's window with its behaviour: each of the user's actions on the Win32 dialog
+// reaches the handler of CTarvexDlg named for it exactly once, what the program places in the
+// controls reaches none, grayed controls and commands cannot be used, and the control
+// interface does over dialog items what the behaviour asks of it.
+#include "tests/win/WindowTestSupport.h"
+// clang-format off
+#include "win/Resource.h"
+// clang-format on
+
+using namespace tarvex_win_test;
+using tarvex_win::Handler;
+using tarvex_win::Language;
+
+namespace {
+
+using Handlers = std::vector<Handler>;
+
+// The accelerator's key pressed with Ctrl held, through the message loop's translation.
+void PressCtrl(BehaviourWindow& w, WPARAM key) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE held[256];
+    std::copy(std::begin(keys), std::end(keys), held);
+    held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+    SetKeyboardState(held);
+    MSG message{w.Item(ids::IdBox), WM_KEYDOWN, key, 0x00000001, 0, {}};
+    if (!w.host.PreTranslate(message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    PumpMessages();
+    SetKeyboardState(keys);
+}
+
+}  // namespace
+
+// The window starts with one call of OnInitDialog and nothing else, although it filled every
+// list, slider and box; then each action of the user reaches its one handler.
+TEST(WindowBehaviour, EachUserActionReachesItsHandlerOnce) {
+    struct Row {
+        const char* name;
+        bool read;  // a Read first (Write, Enter and Set need one)
+        void (*act)(BehaviourWindow& w);
+        Handlers expected;
+        std::vector<int> messages;  // the boxes the action showed (none answered Yes)
+    };
+    const Row rows[] = {
+        {"Read clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::ReadButton); },
+         {Handler::Read},
+         {117}},
+        {"Write clicked",
+         true,
+         [](BehaviourWindow& w) { w.Click(ids::WriteButton); },
+         {Handler::Write},
+         {105}},
+        {"Connect > Read",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::ConnectRead); },
+         {Handler::Read},
+         {117}},
+        {"Connect > Write",
+         true,
+         [](BehaviourWindow& w) { w.Command(ids::ConnectWrite); },
+         {Handler::Write},
+         {105}},
+        {"Ctrl+R", false, [](BehaviourWindow& w) { PressCtrl(w, 'R'); }, {Handler::Read}, {117}},
+        {"Ctrl+W", true, [](BehaviourWindow& w) { PressCtrl(w, 'W'); }, {Handler::Write}, {105}},
+        // The accelerators of the File menu announce that menu first, as Windows does.
+        {"Ctrl+O",
+         false,
+         [](BehaviourWindow& w) { PressCtrl(w, 'O'); },
+         {Handler::UpdateRecentMenu, Handler::FileOpen},
+         {}},
+        {"Ctrl+S",
+         false,
+         [](BehaviourWindow& w) { PressCtrl(w, 'S'); },
+         {Handler::UpdateRecentMenu, Handler::FileSave},
+         {}},
+        {"3D clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::ThreeD); },
+         {Handler::ModeChange},
+         {107}},
+        {"F3C clicked, already selected",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::F3C); },
+         {Handler::ModeChange},
+         {107}},
+        {"Analog clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::Analog); },
+         {Handler::ModeChange},
+         {107}},
+        {"Reverse clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::GyroReverse); },
+         {Handler::GyroReverse},
+         {}},
+        {"Bottom side clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::BottomSide); },
+         {Handler::Mounting},
+         {}},
+        {"Slow clicked",
+         false,
+         [](BehaviourWindow& w) { w.Click(ids::Slow); },
+         {Handler::ResponseMode},
+         {}},
+        {"Rudder item chosen",
+         false,
+         [](BehaviourWindow& w) { w.Choose(ids::RudderChannel, 5); },
+         {Handler::ChannelSelected},
+         {}},
+        {"Gain item chosen",
+         false,
+         [](BehaviourWindow& w) { w.Choose(ids::GainChannel, 6); },
+         {Handler::ChannelSelected},
+         {}},
+        {"D gain dragged",
+         false,
+         [](BehaviourWindow& w) { w.Drag(ids::DGainSlider, 120); },
+         {Handler::SliderScroll},
+         {}},
+        {"D gain moved by key",
+         false,
+         [](BehaviourWindow& w) { w.KeyRight(ids::DGainSlider); },
+         {Handler::SliderScroll},
+         {}},
+        {"Enter clicked",
+         true,
+         [](BehaviourWindow& w) { w.Click(ids::Enter); },
+         {Handler::Enter},
+         {}},
+        {"File > Initialize",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::FileInitialize); },
+         {Handler::FileInitialize},
+         {106}},
+        {"File > Open",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::FileOpen); },
+         {Handler::FileOpen},
+         {}},
+        {"File > Restore",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::FileRestore); },
+         {Handler::FileRestore},
+         {}},
+        {"File > Save As",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::FileSaveAs); },
+         {Handler::FileSaveAs},
+         {}},
+        {"File menu opening",
+         false,
+         [](BehaviourWindow& w) {
+             SendMessageW(w.Dialog(), WM_INITMENUPOPUP,
+                          reinterpret_cast<WPARAM>(GetSubMenu(GetMenu(w.Dialog()), 0)), 0);
+         },
+         {Handler::UpdateRecentMenu},
+         {}},
+        {"Help > About",
+         false,
+         [](BehaviourWindow& w) {
+             CloseBoxes boxes;
+             ASSERT_TRUE(boxes.Hooked());
+             w.Command(ids::AppAbout);
+             EXPECT_EQ(boxes.captions,
+                       std::vector<std::wstring>{L"Version information Norvell Tarvex"});
+         },
+         {Handler::About},
+         {}},
+        {"Escape",
+         false,
+         [](BehaviourWindow& w) {
+             SendMessageW(w.Dialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+         },
+         {Handler::Cancel},
+         {}},
+        {"close box",
+         false,
+         [](BehaviourWindow& w) {
+             SendMessageW(w.Dialog(), WM_CLOSE, 0, 0);
+             PumpMessages();
+         },
+         {Handler::Cancel},
+         {}},
+        {"File > Exit",
+         false,
+         [](BehaviourWindow& w) { w.Command(ids::AppExit); },
+         {Handler::Exit},
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        BehaviourWindow w;
+        ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+        EXPECT_EQ(w.handlers, Handlers{Handler::InitDialog});
+        if (row.read) {
+            ASSERT_TRUE(w.Click(ids::ReadButton));
+            ASSERT_EQ(w.services.Ids(), std::vector<int>{117});
+        }
+        w.handlers.clear();
+        w.services.shown.clear();
+
+        row.act(w);
+
+        EXPECT_EQ(w.handlers, row.expected);
+        EXPECT_EQ(w.services.Ids(), row.messages);
+    }
+}
+
+// What the handlers placed is seen in the controls, and placing it reported nothing back:
+// a Read sets every slider, list, radio and box, an Initialize answered Yes sets them again.
+TEST(WindowBehaviour, PlacedValuesReachNoHandler) {
+    BehaviourWindow w;
+    ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+    w.handlers.clear();
+    ASSERT_TRUE(w.Click(ids::ReadButton));
+    EXPECT_EQ(w.handlers, Handlers{Handler::Read});
+    // The window shows the record read: the D gain's slider and box agree with it.
+    const int dGain = w.window->GetTrackbarPos(ids::DGainSlider);
+    EXPECT_EQ(w.dlg().dGain, dGain);
+    EXPECT_EQ(w.window->GetNumber(ids::DGain), w.dlg().dGain);
+
+    w.handlers.clear();
+    w.services.answers = {MessageAnswer::Yes};
+    w.Command(ids::FileInitialize);
+    EXPECT_EQ(w.handlers, Handlers{Handler::FileInitialize});
+    EXPECT_EQ(w.services.Ids(), (std::vector<int>{117, 106}));
+}
+
+// At start, before any Read: Write, Enter, Set and the Position slider are grayed, so is
+// Connect > Write with its Ctrl+W; none of them reaches a handler. A Read enables Write and
+// Enter, menu item and accelerator included.
+TEST(WindowBehaviour, GrayedControlsAndCommandsReachNoHandler) {
+    BehaviourWindow w;
+    ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+    auto grayed = [&](int command) {
+        return (GetMenuState(GetMenu(w.Dialog()), static_cast<UINT>(command), MF_BYCOMMAND) &
+                MF_GRAYED) != 0;
+    };
+    struct Row {
+        int id;
+        bool enabledAtStart, enabledAfterRead;
+    };
+    const Row rows[] = {
+        {ids::WriteButton, false, true}, {ids::Enter, false, true},
+        {ids::Set, false, false},        {ids::PositionSlider, false, false},
+        {ids::ReadButton, true, true},
+    };
+    for (bool afterRead : {false, true}) {
+        if (afterRead) {
+            ASSERT_TRUE(w.Click(ids::ReadButton));
+        }
+        w.handlers.clear();
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::to_string(row.id) + (afterRead ? " after Read" : " at start"));
+            const bool enabled = afterRead ? row.enabledAfterRead : row.enabledAtStart;
+            EXPECT_EQ(IsWindowEnabled(w.Item(row.id)) != FALSE, enabled);
+            if (!enabled && row.id != ids::PositionSlider) {
+                EXPECT_FALSE(w.Click(row.id));
+            }
+        }
+        EXPECT_EQ(grayed(ids::ConnectWrite), !afterRead);
+        if (!afterRead) PressCtrl(w, 'W');
+        EXPECT_EQ(w.handlers, Handlers{}) << (afterRead ? "after Read" : "at start");
+    }
+}
+
+// A slider moved by the user shows its new value in its box and changes the record; the
+// keyboard moves it by one step.
+TEST(WindowBehaviour, SliderMovementsReachTheRecord) {
+    BehaviourWindow w;
+    ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+    ASSERT_TRUE(w.Click(ids::ReadButton));
+    const int before = w.window->GetTrackbarPos(ids::DDampingSlider);
+    SendMessageW(w.Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w.Item(ids::DDampingSlider)),
+                 TRUE);
+    w.KeyRight(ids::DDampingSlider);
+    EXPECT_EQ(w.window->GetTrackbarPos(ids::DDampingSlider), before + 1);
+    EXPECT_EQ(w.window->GetNumber(ids::DDamping), before + 1);
+    EXPECT_EQ(int(w.dlg().gyro.workingRecord.dDamping()), w.dlg().dDamping);
+    w.Drag(ids::DDampingSlider, 60);
+    EXPECT_EQ(w.window->GetNumber(ids::DDamping), 60);
+    EXPECT_EQ(w.dlg().dDamping, 60);
+}
+
+// The control interface over dialog items: each call does to the Win32 control what the
+// behaviour expects of it.
+TEST(WindowBehaviour, ControlInterfaceOverDialogItems) {
+    BehaviourWindow w;
+    ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+    tarvex_win::Win32Window& c = *w.window;
+    w.handlers.clear();
+
+    // Numbers: signed, blanks around allowed, anything else reads 0.
+    const struct {
+        const char* text;
+        int number;
+    } numbers[] = {{"42", 42}, {" -17 ", -17},     {"", 0},  {"12a", 0}, {"a", 0},
+                   {"-", 0},   {"99999999999", 0}, {"+5", 5}};
+    for (const auto& n : numbers) {
+        c.SetText(ids::IdBox, n.text);
+        EXPECT_EQ(c.GetNumber(ids::IdBox), n.number) << n.text;
+    }
+    c.SetNumber(ids::IdBox, -250);
+    EXPECT_EQ(c.GetText(ids::IdBox), "-250");
+    c.SetText(ids::Status, "Grüße 日本");
+    EXPECT_EQ(c.GetText(ids::Status), "Grüße 日本");
+
+    // Radios: one of the group, or none for an id outside it.
+    c.SetRadio(ids::Fast, ids::Slow, ids::Standard);
+    EXPECT_EQ(IsDlgButtonChecked(w.Dialog(), ids::Standard), BST_CHECKED);
+    c.SetRadio(ids::Fast, ids::Slow, 0);
+    for (int id = ids::Fast; id <= ids::Slow; ++id) EXPECT_FALSE(c.GetCheck(id)) << id;
+
+    // A trackbar's range keeps its position within it; arrow keys step by one, pages by tick.
+    c.SetTrackbarRange(ids::RangeSlider, 0, 300, 50);
+    c.SetTrackbarPos(ids::RangeSlider, 280);
+    c.SetTrackbarRange(ids::RangeSlider, 100, 200, 25);
+    EXPECT_EQ(c.GetTrackbarPos(ids::RangeSlider), 200);
+    EXPECT_EQ(SendMessageW(w.Item(ids::RangeSlider), TBM_GETPAGESIZE, 0, 0), 25);
+    EXPECT_EQ(SendMessageW(w.Item(ids::RangeSlider), TBM_GETLINESIZE, 0, 0), 1);
+    c.SetTrackbarPos(ids::RangeSlider, 999);
+    EXPECT_EQ(c.GetTrackbarPos(ids::RangeSlider), 200);
+
+    // Lists: in the given order, unsorted; -1 selects none.
+    c.SetListItems(ids::GainChannel, {"9", "10", "1"});
+    EXPECT_EQ(c.GetListSelection(ids::GainChannel), -1);
+    c.SetListSelection(ids::GainChannel, 2);
+    EXPECT_EQ(c.GetListSelection(ids::GainChannel), 2);
+    wchar_t item[8] = {};
+    SendMessageW(w.Item(ids::GainChannel), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+    EXPECT_EQ(std::wstring(item), L"9");
+    c.SetListSelection(ids::GainChannel, -1);
+    EXPECT_EQ(c.GetListSelection(ids::GainChannel), -1);
+
+    // Read-only and the focus with the whole text selected.
+    c.SetReadOnly(ids::IdBox, false);
+    EXPECT_EQ(GetWindowLongW(w.Item(ids::IdBox), GWL_STYLE) & ES_READONLY, 0);
+    c.SetText(ids::IdBox, "70000");
+    c.SetFocus(ids::IdBox);
+    EXPECT_EQ(GetFocus(), w.Item(ids::IdBox));
+    DWORD from = 0, to = 0;
+    SendMessageW(w.Item(ids::IdBox), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 5u);
+
+    // The title and its modified marker.
+    const struct {
+        TitleMarker marker;
+        const wchar_t* shown;
+    } titles[] = {{TitleMarker::None, L"Tarvex"},
+                  {TitleMarker::Unmodified, L"Tarvex - heli1.tcf"},
+                  {TitleMarker::Modified, L"Tarvex - heli1.tcf*"}};
+    for (const auto& t : titles) {
+        c.SetTitle(t.marker == TitleMarker::None ? "Tarvex" : "Tarvex - heli1.tcf", t.marker);
+        EXPECT_EQ(WindowText(w.Dialog()), t.shown);
+    }
+
+    // Nothing of the above reached a handler.
+    EXPECT_EQ(w.handlers, Handlers{});
+}
+
+// The File menu's recent items: the list's items in its place (before the separator above
+// Exit), their commands reach OnRecentFile with their index; an empty list shows the grayed
+// placeholder in the window's language. The list is kept in the user's registry key.
+TEST(WindowBehaviour, RecentFilesInTheMenuAndTheRegistry) {
+    for (Language language : {Language::English, Language::German}) {
+        BehaviourWindow w(language);
+        ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+        HMENU file = GetSubMenu(GetMenu(w.Dialog()), 0);
+        const int count = GetMenuItemCount(file);
+        const int position = 8;  // after Save As and its separator
+        ASSERT_EQ(GetMenuItemID(file, position), static_cast<UINT>(ID_FILE_MRU_FILE1));
+        const std::wstring placeholder = MenuText(file, position, MF_BYPOSITION);
+
+        w.window->SetRecentMenu(
+            {{"&1 heli1.tcf", "C:\\a\\heli1.tcf"}, {"&2 Grüße.tcf", "C:\\b\\Grüße.tcf"}});
+        EXPECT_EQ(GetMenuItemCount(file), count + 1);
+        EXPECT_EQ(MenuText(file, position, MF_BYPOSITION), L"&1 heli1.tcf");
+        EXPECT_EQ(MenuText(file, position + 1, MF_BYPOSITION), L"&2 Grüße.tcf");
+        EXPECT_EQ(GetMenuItemID(file, position + 1), static_cast<UINT>(ID_FILE_MRU_FILE1 + 1));
+        EXPECT_EQ(GetMenuState(file, ID_FILE_MRU_FILE1 + 1, MF_BYCOMMAND) & MF_GRAYED, 0u);
+        EXPECT_EQ(GetMenuItemID(file, position + 2), 0u);  // the separator above Exit
+
+        w.window->SetRecentMenu({});
+        EXPECT_EQ(GetMenuItemCount(file), count);
+        EXPECT_EQ(MenuText(file, position, MF_BYPOSITION), placeholder);
+        EXPECT_NE(GetMenuState(file, ID_FILE_MRU_FILE1, MF_BYCOMMAND) & MF_GRAYED, 0u);
+        if (language == Language::German) {
+            EXPECT_NE(placeholder, L"Recent File");
+        }
+
+        // The registry: written, read back in order, shortened.
+        w.window->SaveRecentFiles({"C:\\x\\日本.tcf", "C:\\y\\b.tcf", "C:\\z\\c.tcf"});
+        EXPECT_EQ(w.window->LoadRecentFiles(),
+                  (std::vector<std::string>{"C:\\x\\日本.tcf", "C:\\y\\b.tcf", "C:\\z\\c.tcf"}));
+        w.window->SaveRecentFiles({"C:\\y\\b.tcf"});
+        EXPECT_EQ(w.window->LoadRecentFiles(), std::vector<std::string>{"C:\\y\\b.tcf"});
+
+        // A recent item's command opens its file (here one that is gone: the read error, and
+        // the item leaves the list).
+        w.handlers.clear();
+        w.Command(ID_FILE_MRU_FILE1);
+        EXPECT_EQ(w.handlers, Handlers{Handler::RecentFile});
+        EXPECT_EQ(w.services.Ids(), std::vector<int>{108});
+        EXPECT_EQ(w.window->LoadRecentFiles(), std::vector<std::string>{});
+    }
+}
+
+// Texts come from the resource string table in the window's language, the framework's
+// validation texts included; message boxes get the style of their icon and buttons.
+TEST(WindowBehaviour, StringsAndMessageBoxStyles) {
+    const struct {
+        Language language;
+        int id;
+        const char* text;
+    } strings[] = {
+        {Language::English, 117, "The connection succeeded."},
+        {Language::English, ids::ParseUint, "Please enter a positive integer."},
+        {Language::English, ids::ParseIntRange, "Please enter an integer between %1 and %2."},
+        {Language::German, ids::ParseUint, "Geben Sie eine positive ganze Zahl ein."},
+        {Language::English, 99, ""},
+    };
+    for (const auto& s : strings) {
+        BehaviourWindow w(s.language);
+        ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+        EXPECT_EQ(w.window->LoadString(s.id), s.text) << s.id;
+    }
+    BehaviourWindow ja(Language::Japanese);
+    ASSERT_NE(ja.Dialog(), nullptr) << HiddenWindow::Reason();
+    EXPECT_NE(ja.window->LoadString(117), "The connection succeeded.");
+    EXPECT_NE(ja.window->LoadString(ids::ParseUint), "Please enter a positive integer.");
+
+    const struct {
+        MessageIcon icon;
+        MessageButtons buttons;
+        UINT style;
+    } styles[] = {
+        {MessageIcon::Stop, MessageButtons::Ok, MB_OK | MB_ICONSTOP},
+        {MessageIcon::Information, MessageButtons::Ok, MB_OK | MB_ICONINFORMATION},
+        {MessageIcon::Exclamation, MessageButtons::Ok, MB_OK | MB_ICONEXCLAMATION},
+        {MessageIcon::Question, MessageButtons::YesNo, MB_YESNO | MB_DEFBUTTON1 | MB_ICONQUESTION},
+    };
+    for (const auto& s : styles) {
+        EXPECT_EQ(tarvex_win::MessageBoxStyle(s.icon, s.buttons), s.style);
+    }
+    EXPECT_EQ(tarvex_win::AnswerOf(IDYES, MessageButtons::YesNo), MessageAnswer::Yes);
+    EXPECT_EQ(tarvex_win::AnswerOf(IDNO, MessageButtons::YesNo), MessageAnswer::No);
+    EXPECT_EQ(tarvex_win::AnswerOf(0, MessageButtons::YesNo), MessageAnswer::No);
+    EXPECT_EQ(tarvex_win::AnswerOf(IDOK, MessageButtons::Ok), MessageAnswer::Ok);
+}
