@@ -81,6 +81,35 @@ if grep -q '^tarvex-cli' <(ls "$build/installer/files"); then
 else
     echo "NOTE  this build has no tarvex-cli.exe; the installer carries none"
 fi
+# The installed window driven as a user would (tests/win/DriveWindow.cpp): Read, a change
+# and Write, the limit procedure, closing with the limits unwritten and answering Yes. The
+# boxes it read and the command frames that reached the virtual gyro (R read, P page, L limit
+# mode on, X the closing frame) are those the behaviour's tests expect of every window.
+drive=$PWD/$build/bin/tarvex-drive.exe
+if [[ -f $drive ]]; then
+    state='C:\tarvex-test-state'
+    log=$WINEPREFIX/drive_c/tarvex-vgyro.log
+    rm -f "$log"
+    session=$(TARVEX_VGYRO_FAST=1 TARVEX_VGYRO_STATE=none TARVEX_VGYRO_LOG='C:\tarvex-vgyro.log' \
+        XDG_STATE_HOME=$state timeout 180 "$tarvex_wine" "Z:${drive//\//\\}" \
+        'C:\Program Files\Tarvex\tarvex.exe' 'C:\tarvex-vgyro.log' </dev/null 2>/dev/null |
+        tr -d '\r')
+    expected_session="window: Tarvex
+Read: boxes [The connection succeeded.] frames [R]
+Write: boxes [The writing suceeded.] frames [PPPPPPPPPXR]
+limits: status [Please set the first limit point.] [Please set the second limit point.] [Push the write button.] high 129 low 117
+Limits: boxes [] frames [L] servo moved
+Close: boxes [The data have not been written to the gyro yet. Do you want to write data to the gyro? | The writing suceeded.] frames [PPPPPPPPPXR]
+exit: 0"
+    check "installed tarvex.exe --simulate: Read, Write, limits and the exit check" \
+        test "$session" == "$expected_session"
+    [[ $session == "$expected_session" ]] || diff <(echo "$expected_session") <(echo "$session")
+    check "installed tarvex.exe: the backups of both writes" \
+        test "$(find "$WINEPREFIX/drive_c/tarvex-test-state/tarvex/backups" -name '*.tcf' | wc -l)" -eq 2
+    rm -rf "$WINEPREFIX/drive_c/tarvex-test-state" "$log"
+else
+    check "tarvex-drive.exe built (drives the installed window)" false
+fi
 check "Start-menu entry" shortcut_exists
 check ".tcf is a Tarvex settings file" output_has "Tarvex.SettingsFile" \
     "$tarvex_wine" reg query 'HKCR\.tcf' /ve
