@@ -182,6 +182,7 @@ bool CTarvexDlg::OnInitDialog() {
     for (int i = 1; i <= 16; ++i) channels.push_back(std::to_string(i));
     window_.SetListItems(ids::RudderChannel, channels);
     window_.SetListItems(ids::GainChannel, channels);
+    UpdateRecentMenu();
     ValuesToControls();
     InitSliders();
     EnableGyroCommands(readFromGyro);

@@ -29,9 +29,10 @@ class CTarvexDlg {
     CTarvexDlg& operator=(const CTarvexDlg&) = delete;
 
     // ---- Start-up, About box --------------------------------------------------------
-    // Fills the lists, pushes the initial values, InitSliders, EnableGyroCommands,
-    // ConnectAdapter, disables Position and Set. Returns false when the connection failed
-    // and the dialog has already ended (the program then ends without showing it).
+    // Fills the lists and the recent list, pushes the initial values, InitSliders,
+    // EnableGyroCommands, ConnectAdapter, disables Position and Set. Returns false when the
+    // connection failed and the dialog has already ended (the program then ends without
+    // showing it).
     bool OnInitDialog();
     void ConnectAdapter();
     void EnableGyroCommands(bool enable);

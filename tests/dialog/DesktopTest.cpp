@@ -127,6 +127,7 @@ TEST(Desktop, RecentList) {
 TEST(Desktop, RecentListFromTheStore) {
     Harness w;
     ASSERT_TRUE(w.connected);
+    EXPECT_TRUE(w.window.recentMenu.empty());  // shown at start, from the store
     w.window.recentStore = {"/a.tcf", "", "/b.tcf", "/a.tcf", "/c.tcf", "/d.tcf", "/e.tcf"};
     EXPECT_EQ(w->RecentFiles(), (std::vector<std::string>{"/a.tcf", "/b.tcf", "/c.tcf", "/d.tcf"}));
     // Another Tarvex may have changed the list: the menu shows it as it is when opened.
@@ -205,6 +206,17 @@ TEST(Startup, WithoutDriverOrAdapter) {
         EXPECT_EQ(window.ended, DialogResult::Cancel);
         Gyro::setFaults("");
     }
+}
+
+TEST(Startup, RecentListShownAtStart) {
+    VirtualGyro::Fresh();
+    FakeWindow window;
+    window.recentStore = {"/x/a.tcf"};
+    TBX3 adapter;
+    CTarvexDlg dlg(adapter, window);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    ASSERT_EQ(window.recentMenu.size(), 1u);
+    EXPECT_EQ(window.recentMenu[0].text, "&1 a.tcf");
 }
 
 TEST(Startup, WithVirtualGyro) {
