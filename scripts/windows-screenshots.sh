@@ -19,8 +19,8 @@ for tool in Xvfb xwd xwininfo convert; do
         exit 1
     fi
 done
-if [[ ! -f $build/bin/tarvex.exe || ! -f $build/bin/tarvex-vgyro.dll ]]; then
-    cmake --build "$build" --target tarvex tarvex-vgyro
+if [[ ! -f $build/bin/tarvex.exe || ! -f $build/bin/tarvex-vgyro.dll || ! -f $build/bin/tarvex-drive.exe ]]; then
+    cmake --build "$build" --target tarvex tarvex-vgyro tarvex-drive
 fi
 # shellcheck source=scripts/wine-prefix.sh
 source scripts/wine-prefix.sh
@@ -75,6 +75,12 @@ for language in en de ja; do
     # From the start to the window's appearance on the X screen (polled every 50 ms).
     echo "$language $(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')" \
         >>"$build/screenshots/start-times.txt"
+    # A Read, so that the window shows a gyro's values (tests/win/DriveWindow.cpp clicks Read
+    # and answers its box).
+    if ! "$tarvex_wine" "$build/bin/tarvex-drive.exe" --read </dev/null >/dev/null 2>&1; then
+        echo "windows-screenshots.sh: the Read in the window ($language) did not complete" >&2
+        exit 1
+    fi
     # Let it paint.
     sleep 1.5
     out=$build/screenshots/tarvex-windows-$language.png

@@ -2,6 +2,8 @@
 // installer's test of the installed program.
 //
 //   tarvex-drive.exe <tarvex.exe> <the virtual gyro's log>
+//   tarvex-drive.exe --read     (a window already shown: Read, its box answered; for
+//                                screenshots of the window with values)
 //
 // Starts "<tarvex.exe> --simulate --language en" (TARVEX_VGYRO_LOG naming the log, which
 // the caller also hands the program through the environment), finds its window, and runs a
@@ -64,7 +66,8 @@ HWND FindDialog(bool owned) {
             auto* s = reinterpret_cast<Search*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process != g_process || !IsWindowVisible(window) || ClassOf(window) != L"#32770") {
+            if ((g_process != 0 && process != g_process) || !IsWindowVisible(window) ||
+                ClassOf(window) != L"#32770") {
                 return TRUE;
             }
             if ((GetWindow(window, GW_OWNER) != nullptr) != s->owned) return TRUE;
@@ -168,6 +171,15 @@ void Report(const char* step, const std::string& boxes, bool watchServo = false)
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"--read") {
+        // Any process's window: the one the caller started.
+        HWND dialog = WaitFor(false, 30000);
+        if (dialog == nullptr) return 1;
+        PostMessageW(GetDlgItem(dialog, 1059), BM_CLICK, 0, 0);
+        const std::string boxes = AnswerBoxes(10000);
+        std::printf("Read: boxes [%s]\n", boxes.c_str());
+        return boxes.empty() ? 1 : 0;
+    }
     if (argc != 3) {
         std::fprintf(stderr, "usage: tarvex-drive.exe <tarvex.exe> <virtual gyro log>\n");
         return 2;
