@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "win/Accessibility.h"
 #include "win/Resource.h"
 
 namespace tarvex_win {
@@ -273,6 +274,7 @@ void Win32DialogHost::OnInitDialog() {
         SendMessageW(slider, TBM_SETPOS, TRUE, s.id == 1058 ? 1024 : std::max(0, s.minimum));
     }
     DragAcceptFiles(window_, TRUE);
+    NameControls(window_);
 }
 
 void Win32DialogHost::Route(const WindowEvent& event) {

@@ -4,6 +4,9 @@
 // interface does over dialog items what the behaviour asks of it.
 #include "tests/win/WindowTestSupport.h"
 // clang-format off
+#include <oleacc.h>
+
+#include "win/Accessibility.h"
 #include "win/Resource.h"
 // clang-format on
 
@@ -454,4 +457,101 @@ TEST(WindowBehaviour, StringsAndMessageBoxStyles) {
     EXPECT_EQ(tarvex_win::AnswerOf(IDNO, MessageButtons::YesNo), MessageAnswer::No);
     EXPECT_EQ(tarvex_win::AnswerOf(0, MessageButtons::YesNo), MessageAnswer::No);
     EXPECT_EQ(tarvex_win::AnswerOf(IDOK, MessageButtons::Ok), MessageAnswer::Ok);
+}
+
+namespace {
+
+// A control's name as an assistive tool reads it (MSAA); "<none>" when it has none.
+std::wstring MsaaName(HWND control) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible))) ||
+        accessible == nullptr) {
+        return L"<no object>";
+    }
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text = L"<none>";
+    if (accessible->get_accName(self, &name) == S_OK && name != nullptr) {
+        text = name;
+        SysFreeString(name);
+    }
+    accessible->Release();
+    return text;
+}
+
+}  // namespace
+
+// Every control has a name for assistive tools, read through MSAA: a button, check box or
+// radio its caption, a value box its label, and the controls without a label in front (the
+// ID box, the lists, the response rows, the sliders, the limit rows, the status line) the
+// texts shown around them, the direction as the label box shows it now (after a Read). (Wine's MSAA gives
+// generic roles and states, so only names are checked.)
+TEST(WindowBehaviour, EveryControlHasAnAccessibleName) {
+    CoInitialize(nullptr);
+    const struct {
+        Language language;
+        int id;
+        const wchar_t* name;
+    } rows[] = {
+        {Language::English, 1001, L"ID"},
+        {Language::English, 1003, L"Rudder"},
+        {Language::English, 1004, L"Gain"},
+        {Language::English, 1006, L"3D"},
+        {Language::English, 1017, L"Control Response"},
+        {Language::English, 1018, L"Control Response, Right"},
+        {Language::English, 1019, L"Control Response, Right"},
+        {Language::English, 1028, L"Holdex Response, Right/Out"},
+        {Language::English, 1035, L"Normal"},
+        {Language::English, 1036, L"Normal"},
+        {Language::English, 1046, L"D gain"},
+        {Language::English, 1051, L"Enter"},
+        {Language::English, 1054, L"Limit, Right"},
+        {Language::English, 1056, L"Limit, Left"},
+        {Language::English, 1058, L"Position"},
+        {Language::English, 1061, L"Limit"},
+        {Language::English, 1062, L"Pirouette Consistency"},
+        {Language::English, 1063, L"Pirouette Consistency"},
+        {Language::German, 1018, L"Einstellung Normal Mode, Rechts"},
+        {Language::Japanese, 1003, L"ラダー"},
+    };
+    for (Language language : {Language::English, Language::German, Language::Japanese}) {
+        BehaviourWindow w(language);
+        ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+        ASSERT_TRUE(w.Click(ids::ReadButton));  // the label boxes show their directions
+        for (const auto& row : rows) {
+            if (row.language != language) continue;
+            EXPECT_EQ(MsaaName(w.Item(row.id)), row.name) << row.id;
+        }
+        for (int id = ids::IdBox; id <= ids::PirouetteSlider; ++id) {
+            const std::wstring name = MsaaName(w.Item(id));
+            EXPECT_FALSE(name.empty() || name[0] == L'<') << id << ": " << tarvex_win::Narrow(name);
+        }
+        if (language == Language::English) {
+            // The mounting surface turns the directions; the names follow what is shown.
+            ASSERT_TRUE(w.Click(ids::BottomSide));
+            EXPECT_EQ(MsaaName(w.Item(1018)),
+                      L"Control Response, " + tarvex_win::Widen(w.Text(1017)));
+            EXPECT_NE(MsaaName(w.Item(1018)), L"Control Response, Right");
+        }
+    }
+    CoUninitialize();
+}
+
+// Captions as read out: no mnemonic, a line break as a space.
+TEST(WindowBehaviour, PlainCaptions) {
+    const struct {
+        const wchar_t* caption;
+        const wchar_t* plain;
+    } rows[] = {{L"&Gain", L"Gain"},
+                {L"R&udder", L"Rudder"},
+                {L"ラダー(&U)", L"ラダー"},
+                {L"&Pirouette\nConsistency", L"Pirouette Consistency"},
+                {L"Save && quit", L"Save & quit"},
+                {L"D damp.", L"D damp."}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(tarvex_win::PlainCaption(row.caption), row.plain);
+    }
 }
