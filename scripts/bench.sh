@@ -4,6 +4,9 @@
 #   scripts/bench.sh            (build folder: build-bench, Release)
 #   scripts/bench.sh --cli      only tarvex-cli before and after (about a minute): replaces
 #                               that section of docs/performance.md, keeps the rest
+#   scripts/bench.sh --windows-stream
+#                               only the stream through tarvex.exe's window under Wine (a
+#                               minute, after scripts/windows.sh): replaces that section
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -58,6 +61,68 @@ cli_compare() {
         echo '```'
     } >"$work/cli_section.md"
 }
+
+# The stream as tarvex.exe's window runs it during the limit procedure, under Wine, once
+# scripts/windows.sh has built it (bench/win/WindowStream.cpp): the window hidden on Wine's
+# display driver without a display, Read and Enter clicked, the frames' arrivals at the
+# virtual gyro stamped for 60 s. Writes the section to $work/window_stream_section.md.
+window_stream() {
+    local exe=$root/build-windows/bin/tarvex_window_stream.exe
+    if [ ! -x /usr/lib/wine/wine64 ] || [ ! -f "$exe" ]; then
+        return 0
+    fi
+    echo "bench: the Windows window's stream for 60 s under Wine"
+    (
+        # shellcheck source=scripts/wine-prefix.sh
+        source "$root/scripts/wine-prefix.sh"
+        tarvex_wine_prefix "$root/build-windows/wine" null >/dev/null
+        "$tarvex_wine" "$exe" 60 </dev/null 2>/dev/null | tr -d '\r' | tee "$work/window_stream.txt"
+        tarvex_wine_stop
+    ) || true
+    [ -s "$work/window_stream.txt" ] || return 0
+    {
+        echo "## The Windows window's stream under Wine"
+        echo
+        echo "\`tarvex_window_stream 60\` from \`build-windows\`: \`tarvex.exe\`'s window (hidden, on"
+        echo "Wine's display driver without a display) over the virtual gyro, Read and then Enter"
+        echo "clicked, so the limit procedure's stream runs as the window starts it; the frames'"
+        echo "arrivals at the gyro are stamped by watching its frame count between the window's"
+        echo "messages, on $(date -u '+%Y-%m-%d %H:%M UTC') (\`scripts/bench.sh --windows-stream\`)."
+        echo "The stamps carry the polling's own delay, so the spread is an upper bound of the"
+        echo "stream's; compare the core's \`StreamTimer\` under Wine above."
+        echo
+        echo '```'
+        cat "$work/window_stream.txt"
+        echo '```'
+    } >"$work/window_stream_section.md"
+}
+
+# Replaces the section of $out that starts with heading $1 (to the next "## " heading or
+# the end) with file $2, or ends the file with it.
+replace_section() {
+    python3 - "$out" "$2" "$1" <<'PY'
+import re, sys
+doc = open(sys.argv[1], encoding="utf-8").read()
+section = open(sys.argv[2], encoding="utf-8").read().rstrip("\n") + "\n"
+pattern = re.compile("^" + re.escape(sys.argv[3]) + r"\n.*?(?=^## |\Z)", re.S | re.M)
+if pattern.search(doc):
+    doc = pattern.sub(lambda m: section + ("\n" if m.end() < len(doc) else ""), doc, count=1)
+else:
+    doc = doc.rstrip("\n") + "\n\n" + section
+open(sys.argv[1], "w", encoding="utf-8").write(doc)
+PY
+}
+
+if [ "${1:-}" = --windows-stream ]; then
+    window_stream
+    if [ ! -s "$work/window_stream_section.md" ]; then
+        echo "bench: no tarvex_window_stream.exe in build-windows, or Wine is missing; run scripts/windows.sh first" >&2
+        exit 1
+    fi
+    replace_section "## The Windows window's stream under Wine" "$work/window_stream_section.md"
+    echo "bench: wrote the Windows window's stream section of $out"
+    exit 0
+fi
 
 if [ "${1:-}" = --cli ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_BUILD_TESTS=ON >/dev/null
@@ -144,6 +209,8 @@ if [ -x /usr/lib/wine/wine64 ] && [ -f "$wine_timing" ]; then
         tr -d '\r' | tee "$work/wine_stream.txt" || true
     WINEPREFIX=$root/build-windows/wine /usr/lib/wine/wineserver -k 2>/dev/null || true
 fi
+
+window_stream
 
 # The Windows packages' sizes, once scripts/windows.sh has built them: the files as
 # installed (stripped), the MSI and the .zip.
@@ -279,6 +346,10 @@ cpu_model=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
         echo '```'
         cat "$work/wine_stream.txt"
         echo '```'
+    fi
+    if [ -s "$work/window_stream_section.md" ]; then
+        echo
+        cat "$work/window_stream_section.md"
     fi
     echo
     cat "$work/cli_section.md"
