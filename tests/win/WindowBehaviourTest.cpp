@@ -487,8 +487,8 @@ std::wstring MsaaName(HWND control) {
 // Every control has a name for assistive tools, read through MSAA: a button, check box or
 // radio its caption, a value box its label, and the controls without a label in front (the
 // ID box, the lists, the response rows, the sliders, the limit rows, the status line) the
-// texts shown around them, the direction as the label box shows it now (after a Read). (Wine's MSAA gives
-// generic roles and states, so only names are checked.)
+// texts shown around them, the direction as the label box shows it now (after a Read). (Wine's MSAA
+// gives generic roles and states, so only names are checked.)
 TEST(WindowBehaviour, EveryControlHasAnAccessibleName) {
     CoInitialize(nullptr);
     const struct {

@@ -63,6 +63,14 @@ TEST(WindowEndToEnd, ReadWriteFilesLimitsAndTheExitCheck) {
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(dialogtest::ReadBytes(backups[0].path), dialogtest::Bytes(held));
 
+    // File > Restore Previous Settings opens the chooser in the backups folder; the backup
+    // chosen brings back what the gyro held before the Write.
+    w.services.openChoices = {tarvex_win::Widen(backups[0].path)};
+    w.Command(ids::FileRestore);
+    EXPECT_EQ(w.services.openFolder, tarvex_win::Widen(BackupFolder()));
+    EXPECT_EQ(w.dlg().gyro.workingRecord, held);
+    w.Drag(ids::DDampingSlider, damping);
+
     // Save As into a folder with a name beyond ASCII: the title names the file, the recent
     // list (menu and registry) holds it.
     const std::string folder = scratch.file("Grüße 日本");
@@ -74,7 +82,8 @@ TEST(WindowEndToEnd, ReadWriteFilesLimitsAndTheExitCheck) {
     EXPECT_EQ(w.services.Ids(), std::vector<int>{});
     EXPECT_EQ(dialogtest::ReadBytes(path), dialogtest::Bytes(w.dlg().gyro.workingRecord));
     EXPECT_EQ(WindowText(w.Dialog()), L"Tarvex - heli1.tcf");
-    EXPECT_EQ(c.LoadRecentFiles(), std::vector<std::string>{path});
+    // Most recent first: the file saved, then the backup opened before.
+    EXPECT_EQ(c.LoadRecentFiles(), (std::vector<std::string>{path, backups[0].path}));
     SendMessageW(w.Dialog(), WM_INITMENUPOPUP,
                  reinterpret_cast<WPARAM>(GetSubMenu(GetMenu(w.Dialog()), 0)), 0);
     EXPECT_EQ(MenuText(GetMenu(w.Dialog()), ID_FILE_MRU_FILE1, MF_BYCOMMAND), L"&1 heli1.tcf");
@@ -97,6 +106,12 @@ TEST(WindowEndToEnd, ReadWriteFilesLimitsAndTheExitCheck) {
         EXPECT_EQ(c.GetTrackbarPos(ids::DDampingSlider), damping);
         EXPECT_EQ(WindowText(w.Dialog()), L"Tarvex - heli1.tcf");
     }
+
+    // Named on the command line: opened once the window's messages run.
+    w.Drag(ids::DDampingSlider, damping + 5);
+    c.OpenLater(tarvex_win::Widen(path));
+    EXPECT_TRUE(w.PumpUntil([&] { return c.GetNumber(ids::DDamping) == damping; }));
+    EXPECT_EQ(WindowText(w.Dialog()), L"Tarvex - heli1.tcf");
 
     // The limit procedure: Enter puts the gyro in limit mode and streams the Position slider
     // to the servo; two points set with Set become the record's limits.
