@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the core's Windows branch with MinGW-w64 and runs its tests under Wine: link/,
-# gyro/, the virtual gyro (tarvex-vgyro.dll), the scripted D2XX stand-in and the other test
-# DLLs, the string table and tarvex-cli.exe (CLI11 and nlohmann/json are header-only and
-# taken from Debian's /usr/include), and the test programs (GoogleTest built from Debian's
-# /usr/src/googletest with the same compiler), run by ctest with Wine as the emulator. The
-# output ends with ctest's summary. The Qt window is not part of this build.
+# gyro/, the window's behaviour (dialog/), the virtual gyro (tarvex-vgyro.dll), the scripted
+# D2XX stand-in and the other test DLLs, the string table and tarvex-cli.exe (CLI11 and
+# nlohmann/json are header-only and taken from Debian's /usr/include), and the test programs
+# (GoogleTest built from Debian's /usr/src/googletest with the same compiler), run by ctest
+# with Wine as the emulator. The output ends with ctest's summary. The Qt window is not part
+# of this build.
 #
 #   TARVEX_WINDOWS_BUILD_DIR    the build folder (default build-windows); Wine's prefix
 #                               lives inside it, so nothing else on the machine changes

@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <cstdio>
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <dlfcn.h>
+#endif
+
 #include "link/D2xxDriver.h"
 
 namespace {
@@ -96,6 +100,48 @@ bool HaveDisplay(const QString& platformOption) {
     return false;
 #else
     Q_UNUSED(platformOption);
+    return true;
+#endif
+}
+
+// The X display Qt's xcb plugin would connect to, when it would: DISPLAY, if the platform
+// is xcb, named (-platform, QT_QPA_PLATFORM) or Qt's default outside a Wayland session.
+// Empty when another platform starts.
+QString XDisplayToCheck(const QString& platformOption) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) return {};
+    const QString platform =
+        !platformOption.isEmpty() ? platformOption : qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty()) return platform.startsWith(QLatin1String("xcb")) ? display : QString();
+    const bool wayland = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
+                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return wayland ? QString() : display;
+#else
+    Q_UNUSED(platformOption);
+    return {};
+#endif
+}
+
+// Whether an X server answers at the display in DISPLAY: without one Qt's xcb plugin
+// aborts the process. Asked through libxcb, which that plugin loads too; without libxcb
+// there is nothing to ask, and Qt reports the missing plugin itself.
+bool XDisplayAnswers() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) return true;
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    if (connect == nullptr || hasError == nullptr || disconnect == nullptr) return true;
+    void* connection = connect(nullptr, nullptr);  // the display in DISPLAY
+    const bool answers = hasError(connection) == 0;
+    disconnect(connection);
+    return answers;  // libxcb stays loaded: the plugin uses it next
+#else
     return true;
 #endif
 }
@@ -247,13 +293,20 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
         exitCode = 1;
         return false;
     }
+    if (const QString display = XDisplayToCheck(platform);
+        !display.isEmpty() && !XDisplayAnswers()) {
+        PrintError(
+            QStringLiteral("cannot open display '%1': no X server answers there").arg(display));
+        exitCode = 1;
+        return false;
+    }
     return true;
 }
 
 bool CTarvexApp::InitInstance() {
-    CTarvexDlg::Services services = services_;
+    QtTarvexWindow::Services services = services_;
     if (options_.unattended) services.messages = &UnattendedMessageService();
-    CTarvexDlg dialog(g_adapter, services);
+    QtTarvexWindow dialog(g_adapter, services);
     if (!dialog.OnInitDialog()) {
         // The driver or the adapter is missing: the message was shown and the window ended
         // before it was ever used.
@@ -263,22 +316,22 @@ bool CTarvexApp::InitInstance() {
     if (!options_.screenshotPath.isEmpty()) {
         dialog.show();
         QCoreApplication::processEvents();
-        dialog.OnRead();
-        if (!options_.file.isEmpty()) dialog.OpenSettingsFile(options_.file);
+        dialog->OnRead();
+        if (!options_.file.isEmpty()) dialog->OpenSettingsFile(options_.file.toStdString());
         QCoreApplication::processEvents();
         const QPixmap picture = dialog.grab();
         if (picture.isNull() || !picture.save(options_.screenshotPath, "PNG")) {
             PrintError(QStringLiteral("cannot write %1").arg(options_.screenshotPath));
             exitCode_ = 1;
         }
-        dialog.OnCancel();
+        dialog->OnCancel();
         return false;
     }
     if (!options_.file.isEmpty()) {
         // The file given on the command line opens in the window on screen, as File > Open
         // would open it there.
         dialog.show();
-        dialog.OpenSettingsFile(options_.file);
+        dialog->OpenSettingsFile(options_.file.toStdString());
     }
     dialog.exec();
     return false;

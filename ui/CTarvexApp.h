@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <utility>
 
-#include "ui/CTarvexDlg.h"
+#include "ui/QtTarvexWindow.h"
 
 class CTarvexApp {
   public:
@@ -21,12 +21,12 @@ class CTarvexApp {
     // options (-platform, -style, ...) are left to QApplication. Sets TARVEX_D2XX for
     // --simulate and --driver. Returns false with an exit code when the program must end
     // at once: after --help or --version (0), a usage error (2), or when there is no display
-    // to show the window on (1).
+    // to show the window on, or the X display named in DISPLAY does not answer (1).
     static bool ParseOptions(const QStringList& arguments, Options& options, int& exitCode);
 
     explicit CTarvexApp(Options options) : options_(std::move(options)) {}
     // With the window's services given (tests).
-    CTarvexApp(Options options, CTarvexDlg::Services services)
+    CTarvexApp(Options options, QtTarvexWindow::Services services)
         : options_(std::move(options)), services_(services) {}
 
     // Constructs the window, initialises it and, when the connection succeeded, runs it
@@ -38,7 +38,7 @@ class CTarvexApp {
 
   private:
     Options options_;
-    CTarvexDlg::Services services_{};
+    QtTarvexWindow::Services services_{};
     int exitCode_ = 0;
 };
 

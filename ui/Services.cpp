@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTreeView>
@@ -96,10 +95,6 @@ class FileDialogChooser final : public FileChooser {
     }
 };
 
-bool HaveGuiApplication() {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
 }  // namespace
 
 MessageService& QtMessageService() {
@@ -110,12 +105,4 @@ MessageService& QtMessageService() {
 FileChooser& QtFileChooser() {
     static FileDialogChooser chooser;
     return chooser;
-}
-
-WaitCursor::WaitCursor() {
-    if (HaveGuiApplication()) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-WaitCursor::~WaitCursor() {
-    if (HaveGuiApplication()) QGuiApplication::restoreOverrideCursor();
 }

@@ -1,16 +1,13 @@
-// The window's ways of asking the user: message boxes, file choosers, the beep and the
-// wait cursor. Production uses Qt's; tests install their own to answer and to see what
-// was asked.
+// The Qt window's ways of asking the user: message boxes, file choosers and the beep.
+// Production uses Qt's; tests install their own to answer and to see what was asked.
 #pragma once
 
 #include <QString>
 #include <optional>
 
-class QWidget;
+#include "dialog/DialogControls.h"
 
-enum class MessageIcon { Stop, Information, Exclamation, Question };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
+class QWidget;
 
 class MessageService {
   public:
@@ -36,12 +33,3 @@ class FileChooser {
 // The production services.
 MessageService& QtMessageService();
 FileChooser& QtFileChooser();
-
-// Shows the wait cursor for the life of the object.
-class WaitCursor {
-  public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};

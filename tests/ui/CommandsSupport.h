@@ -1,7 +1,7 @@
-// A window on the virtual gyro for the tests of the window's commands: the dialog with fake
-// message and file services, its own adapter on libtarvex-vgyro, a pause that records the
-// fixed waits instead of sleeping, and direct access to the virtual gyro's control
-// functions.
+// A Qt window on the virtual gyro for the tests of what the Qt side adds (routing, keys,
+// accessibility, drops, menus): the window with fake message and file services, its own
+// adapter on libtarvex-vgyro, a pause that records the fixed waits instead of sleeping, and
+// direct access to the virtual gyro's control functions.
 #pragma once
 
 #include <dlfcn.h>
@@ -25,7 +25,7 @@
 #include "ui/StringTableQt.h"
 #include "tests/support/RecordingPause.h"
 #include "tests/ui/UiFakes.h"
-#include "ui/CTarvexDlg.h"
+#include "ui/QtTarvexWindow.h"
 
 namespace uitest {
 
@@ -122,13 +122,14 @@ class Window {
     FakeFileChooser files;
     RecordingPause pause;
     TBX3 adapter;
-    std::unique_ptr<CTarvexDlg> dlg;
+    std::unique_ptr<QtTarvexWindow> dlg;
     bool connected = false;
 
     Window() {
         qputenv("TARVEX_D2XX", VirtualGyroPath());
         gyro().reset();
-        dlg = std::make_unique<CTarvexDlg>(adapter, CTarvexDlg::Services{&messages, &files});
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
         connected = dlg->OnInitDialog();
         if (connected) dlg->show();
     }
@@ -140,8 +141,10 @@ class Window {
     Window& operator=(const Window&) = delete;
 
     static VirtualGyro& gyro() { return VirtualGyro::Get(); }
-    CTarvexDlg& operator*() { return *dlg; }
-    CTarvexDlg* operator->() { return dlg.get(); }
+    QtTarvexWindow& operator*() { return *dlg; }
+    QtTarvexWindow* operator->() { return dlg.get(); }
+    // The behaviour behind the window.
+    CTarvexDlg& dialog() { return dlg->Dialog(); }
 
     QSlider* slider(int id) const { return qobject_cast<QSlider*>(dlg->Control(id)); }
     QAbstractButton* button(int id) const {
@@ -154,7 +157,7 @@ class Window {
 
     // A successful Read from the virtual gyro, its message and waits forgotten.
     bool Read() {
-        dlg->OnRead();
+        dialog().OnRead();
         const bool ok = messages.Ids() == std::vector<int>{117};
         messages.Clear();
         pause.clear();

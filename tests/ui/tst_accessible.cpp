@@ -82,8 +82,8 @@ Outcome Observe(Window& w) {
     const auto bytes = [](const ParameterRecord& r) {
         return QByteArray(reinterpret_cast<const char*>(r.bytes.data()), qsizetype(r.bytes.size()));
     };
-    o.working = bytes(w->gyro.workingRecord);
-    o.device = bytes(w->gyro.deviceRecord);
+    o.working = bytes(w.dialog().gyro.workingRecord);
+    o.device = bytes(w.dialog().gyro.deviceRecord);
     o.controls = ControlStates(w);
     o.visible = w->isVisible();
     return o;
@@ -529,7 +529,7 @@ class AccessibleTest : public QObject {
                                                 QStringLiteral("4321"));
         QCOMPARE(w.text(ids::IdBox), QStringLiteral("4321"));
         w.Click(ids::Slow);
-        QCOMPARE(int(w->gyro.workingRecord.gyroId()), 4321);
+        QCOMPARE(int(w.dialog().gyro.workingRecord.gyroId()), 4321);
     }
 
     // The status line is named by its prompt and tells assistive tools of each new one,
@@ -547,7 +547,7 @@ class AccessibleTest : public QObject {
         QCOMPARE(a->text(QAccessible::Name), strings::text(121));
         QCOMPARE(Announcements::Count(status, QAccessible::NameChanged), 1);
         // A transfer that leaves the prompt as it is says nothing.
-        w->ValuesToControls();
+        w.dialog().ValuesToControls();
         QCOMPARE(Announcements::Count(status, QAccessible::NameChanged), 1);
         w.MoveSlider(ids::PositionSlider, 1400);
         w.Click(ids::Set);

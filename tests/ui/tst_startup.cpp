@@ -1,6 +1,6 @@
-// Start-up: the connection at initialisation (driver missing, adapter missing, virtual
-// gyro), the enabled state of the commands, the accelerators, and the program's exit status
-// and options as a whole process.
+// Start-up of the Qt program: the accelerators, and the program's exit status, options and
+// display check as a whole process. (The connection at initialisation and the enabled
+// states it leaves are the behaviour's: tests/dialog.)
 #include <dlfcn.h>
 
 #include <QAbstractButton>
@@ -18,7 +18,7 @@
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CTarvexApp.h"
-#include "ui/CTarvexDlg.h"
+#include "ui/QtTarvexWindow.h"
 
 namespace {
 
@@ -39,12 +39,13 @@ struct Window {
     FakeMessageService messages;
     FakeFileChooser files;
     TBX3 adapter;
-    std::unique_ptr<CTarvexDlg> dlg;
+    std::unique_ptr<QtTarvexWindow> dlg;
     bool initialised = false;
 
     explicit Window(const QByteArray& driver) {
         qputenv("TARVEX_D2XX", driver);
-        dlg = std::make_unique<CTarvexDlg>(adapter, CTarvexDlg::Services{&messages, &files});
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
         initialised = dlg->OnInitDialog();
     }
     bool enabled(int id) const { return dlg->Control(id)->isEnabled(); }
@@ -56,15 +57,19 @@ struct Run {
 };
 
 // display false: no display of any kind (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset).
+// xDisplay: only DISPLAY, set to it (and QT_QPA_PLATFORM to platform, unset when empty).
 Run RunProgram(const QStringList& arguments, const QByteArray& driver = kVirtualGyro,
-               const QByteArray& faults = {}, bool display = true) {
+               const QByteArray& faults = {}, bool display = true, const QString& xDisplay = {},
+               const QString& platform = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!display) {
+    if (!display || !xDisplay.isEmpty()) {
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QString::fromLatin1(name));
     }
+    if (!xDisplay.isEmpty()) env.insert(QStringLiteral("DISPLAY"), xDisplay);
+    if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("TARVEX_VGYRO_FAST"), QStringLiteral("1"));
     env.insert(QStringLiteral("TARVEX_VGYRO_STATE"), QStringLiteral("none"));
     env.insert(QStringLiteral("TARVEX_D2XX"), QString::fromLocal8Bit(driver));
@@ -106,45 +111,6 @@ class StartupTest : public QObject {
         strings::chooseLanguage(*qApp, QStringLiteral("en"));
     }
     void cleanup() { SetFaults(""); }
-
-    void withoutDriver() {
-        Window w("/nonexistent/libftd2xx.so");
-        QVERIFY(!w.initialised);
-        QCOMPARE(w.messages.Ids(), std::vector<int>{118});
-        QCOMPARE(w.messages.shown[0].text,
-                 QStringLiteral("The device driver for TBX-3 is not installed."));
-        QCOMPARE(w.messages.shown[0].icon, MessageIcon::Stop);
-        QCOMPARE(w.messages.shown[0].buttons, MessageButtons::Ok);
-        // The dialog has ended and nothing is left on screen.
-        QCOMPARE(w.dlg->result(), int(QDialog::Rejected));
-        QVERIFY(!w.dlg->isVisible());
-    }
-
-    void withoutAdapter() {
-        QCOMPARE(SetFaults("no-device"), 0);
-        Window w(kVirtualGyro);
-        QVERIFY(!w.initialised);
-        QCOMPARE(w.messages.Ids(), std::vector<int>{119});
-        QCOMPARE(w.messages.shown[0].text, QStringLiteral("A TBX-3 is not connected."));
-        QCOMPARE(w.messages.shown[0].icon, MessageIcon::Stop);
-        QVERIFY(!w.dlg->isVisible());
-    }
-
-    void withVirtualGyro() {
-        Window w(kVirtualGyro);
-        QVERIFY(w.initialised);
-        QVERIFY(w.messages.shown.empty());
-        for (int id : {ids::WriteButton, ids::Enter, ids::Set, ids::PositionSlider})
-            QVERIFY2(!w.enabled(id), qPrintable(QString::number(id)));
-        QVERIFY(w.enabled(ids::ReadButton));
-        QVERIFY(!w.dlg->Action(ids::ConnectWrite)->isEnabled());
-        QVERIFY(w.dlg->Action(ids::ConnectRead)->isEnabled());
-        // No refresh at start: the window shows zeros and the first radio of each group.
-        QCOMPARE(qobject_cast<QLineEdit*>(w.dlg->Control(ids::IdBox))->text(), QStringLiteral("0"));
-        QVERIFY(qobject_cast<QAbstractButton*>(w.dlg->Control(ids::F3C))->isChecked());
-        QVERIFY(qobject_cast<QAbstractButton*>(w.dlg->Control(ids::Fast))->isChecked());
-        QCOMPARE(qobject_cast<QLineEdit*>(w.dlg->Control(1017))->text(), QString());
-    }
 
     // Ctrl+W does nothing while Write is grayed; Ctrl+R reads and makes Write available.
     void accelerators() {
@@ -263,6 +229,27 @@ class StartupTest : public QObject {
             QVERIFY2(run.err.contains(err.mid(1)), qPrintable(run.err));
         else
             QCOMPARE(run.err, err);
+    }
+
+    // A DISPLAY where no X server answers (a stale DISPLAY over SSH, an X server gone): one
+    // line naming it and exit status 1, before Qt's platform plugin would abort.
+    void unreachableDisplay_data() {
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("Qt's default platform") << QString();
+        QTest::newRow("QT_QPA_PLATFORM=xcb") << QStringLiteral("xcb");
+    }
+    void unreachableDisplay() {
+        QFETCH(QString, platform);
+        int number = 97;
+        while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) ++number;
+        const QString display = QStringLiteral(":%1").arg(number);
+        const Run run =
+            RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, display, platform);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 QStringLiteral("tarvex: cannot open display '%1': no X server answers there\n")
+                     .arg(display));
+        QVERIFY(run.out.isEmpty());
     }
 
     // The file argument becomes an absolute path; Qt's options and "--" are no file.

@@ -1,6 +1,6 @@
-// The window's controls and the transfers between the working record and the controls:
-// ranges, conversions, clamps, the direction labels, the rudder channel of the bus frame,
-// the ID box's validation, keyboard access and the captions in three languages.
+// The Qt window's controls: every id's widget and its kind, slider movements by mouse and
+// keys, keyboard access, the menu, the captions in three languages, the layout, the About
+// box and the icon. (The transfers themselves are the behaviour's: tests/dialog.)
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -24,36 +24,41 @@
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CAboutDlg.h"
-#include "ui/CTarvexDlg.h"
+#include "ui/QtTarvexWindow.h"
 
 namespace {
 
-// A window that never connects: the transfers need no adapter. It is initialised as the
-// dialog's start-up does, without the connection.
+// A window that never connects: it is initialised as the dialog's start-up does, without
+// the connection.
 struct Window {
     FakeMessageService messages;
     FakeFileChooser files;
     TBX3 adapter;
-    std::unique_ptr<CTarvexDlg> dlg;
+    std::unique_ptr<QtTarvexWindow> dlg;
 
     Window() {
-        dlg = std::make_unique<CTarvexDlg>(adapter, CTarvexDlg::Services{&messages, &files});
-        dlg->ValuesToControls();
-        dlg->InitSliders();
-        dlg->EnableGyroCommands(false);
+        dlg =
+            std::make_unique<QtTarvexWindow>(adapter, QtTarvexWindow::Services{&messages, &files});
+        std::vector<std::string> channels;
+        for (int i = 1; i <= 16; ++i) channels.push_back(std::to_string(i));
+        for (int list : {ids::RudderChannel, ids::GainChannel}) dlg->SetListItems(list, channels);
+        dialog().ValuesToControls();
+        dialog().InitSliders();
+        dialog().EnableGyroCommands(false);
     }
-    CTarvexDlg* operator->() { return dlg.get(); }
-    ParameterRecord& record() { return dlg->gyro.workingRecord; }
+    QtTarvexWindow* operator->() { return dlg.get(); }
+    CTarvexDlg& dialog() { return dlg->Dialog(); }
+    ParameterRecord& record() { return dialog().gyro.workingRecord; }
     QSlider* slider(int id) { return qobject_cast<QSlider*>(dlg->Control(id)); }
     QLineEdit* edit(int id) { return qobject_cast<QLineEdit*>(dlg->Control(id)); }
     QAbstractButton* button(int id) { return qobject_cast<QAbstractButton*>(dlg->Control(id)); }
     int number(int id) { return edit(id)->text().toInt(); }
     // The image as after a Read: refresh, place, labels.
     void Show(const ParameterRecord& r) {
-        dlg->gyro.workingRecord = r;
-        dlg->RefreshFromImage();
-        dlg->PlaceSliders();
-        dlg->UpdateDirectionLabels();
+        dialog().gyro.workingRecord = r;
+        dialog().RefreshFromImage();
+        dialog().PlaceSliders();
+        dialog().UpdateDirectionLabels();
     }
 };
 
@@ -139,85 +144,6 @@ class WindowTest : public QObject {
         QVERIFY(w->Control(1001)->isVisible());
     }
 
-    void sliderRanges_data() {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<int>("minimum");
-        QTest::addColumn<int>("maximum");
-        QTest::addColumn<int>("tick");
-        QTest::addColumn<int>("start");
-        const int rows[][5] = {
-            {1019, 0, 20, 5, 0},      {1022, 0, 20, 5, 0},       {1025, 0, 20, 5, 0},
-            {1028, 0, 20, 5, 0},      {1031, 0, 20, 5, 0},       {1034, 0, 20, 5, 0},
-            {1036, -100, 100, 25, 0}, {1038, -100, 100, 25, 0},  {1040, 30, 110, 10, 30},
-            {1042, 0, 50, 10, 0},     {1044, 100, 500, 50, 100}, {1046, 0, 250, 20, 0},
-            {1048, 0, 100, 10, 0},    {1050, 30, 100, 10, 30},   {1058, 352, 1696, 224, 1024},
-            {1063, 1, 10, 1, 1},
-        };
-        for (const auto& r : rows)
-            QTest::addRow("%d", r[0]) << r[0] << r[1] << r[2] << r[3] << r[4];
-    }
-    void sliderRanges() {
-        QFETCH(int, id);
-        QFETCH(int, minimum);
-        QFETCH(int, maximum);
-        QFETCH(int, tick);
-        QFETCH(int, start);
-        Window w;
-        QSlider* s = w.slider(id);
-        QCOMPARE(s->minimum(), minimum);
-        QCOMPARE(s->maximum(), maximum);
-        QCOMPARE(s->tickInterval(), tick);
-        QCOMPARE(s->value(), start);
-    }
-
-    void sliderToLimitRaw_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<int>("percent");
-        const int rows[][3] = {{352, 2136, 150}, {576, 2640, 100},  {799, 3143, 50},
-                               {800, 3144, 50},  {1024, 3648, 0},   {1248, 4152, 50},
-                               {1249, 4153, 50}, {1472, 4656, 100}, {1696, 5160, 150}};
-        for (const auto& r : rows) QTest::addRow("%d", r[0]) << r[0] << r[1] << r[2];
-    }
-    void sliderToLimitRaw() {
-        QFETCH(int, position);
-        QFETCH(int, raw);
-        QFETCH(int, percent);
-        QCOMPARE(CTarvexDlg::SliderToLimitRaw(position), raw);
-        // The Position box shows the same percentage when the slider stands there.
-        Window w;
-        w.slider(1058)->setValue(position);
-        QCOMPARE(w.number(1057), percent);
-    }
-
-    // The value box keeps a number the slider cannot reach; only a slider movement brings
-    // the slider's position into the image.
-    void sliderAndValueBoxDisagree() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setDGain(255);
-        r.setExpNormal(-120);
-        w.Show(r);
-        QCOMPARE(w.number(1045), 255);
-        QCOMPARE(w.slider(1046)->value(), 250);
-        QCOMPARE(w.number(1035), -120);
-        QCOMPARE(w.slider(1036)->value(), -100);
-        // Placing the sliders is not a movement: nothing was stored.
-        QCOMPARE(w.record().dGain(), 255);
-
-        // A store started by a list or a radio takes the value boxes.
-        w->StoreToImage();
-        QCOMPARE(w.record().dGain(), 255);
-        QCOMPARE(w.record().expNormal(), -120);
-
-        // The first movement of any slider stores every slider's position.
-        w.slider(1050)->setValue(60);
-        QCOMPARE(w.record().baseGain(), 60);
-        QCOMPARE(w.record().dGain(), 250);
-        QCOMPARE(w.record().expNormal(), -100);
-        QCOMPARE(w.number(1045), 250);
-    }
-
     // Taking a slider's handle and letting it go where it was is a scroll too: it stores
     // every slider's position, as a movement does.
     void handleReleasedInPlaceStores() {
@@ -257,266 +183,11 @@ class WindowTest : public QObject {
         QCOMPARE(w.number(1041), before + 1);
     }
 
-    void unmatchedPirouetteCurve() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setPirouetteCurve(CurveBytes{100, 1, 2, 3, 4, 5, 6, 7});
-        w.Show(r);
-        QCOMPARE(w.number(1062), 11);
-        QCOMPARE(w.slider(1063)->value(), 10);
-        // The next store of any kind writes row 10.
-        w->StoreToImage();
-        QCOMPARE(w.record().pirouetteCurve(), pirouetteTable[9]);
-        QCOMPARE(w.number(1062), 11);  // the box keeps its value until the next refresh
-    }
-
-    void pirouetteRowFromSlider() {
-        Window w;
-        w.Show(Factory());
-        QCOMPARE(w.number(1062), 7);
-        w.slider(1063)->setValue(3);
-        QCOMPARE(w.record().pirouetteCurve(), pirouetteTable[2]);
-        QCOMPARE(w.number(1062), 3);
-    }
-
-    void responseModeThree() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setResponseMode(3);
-        w.Show(r);
-        for (int id : {1014, 1015, 1016}) QVERIFY(!w.button(id)->isChecked());
-        w->StoreToImage();
-        QCOMPARE(w.record().responseMode(), 0);
-        QVERIFY(w.button(1014)->isChecked() == false);  // the store does not refresh
-    }
-
-    void servoModes_data() {
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("checkedId");
-        QTest::addColumn<int>("storedBack");
-        QTest::newRow("Digital 1520") << 2 << 1007 << 2;
-        QTest::newRow("Digital 760") << 3 << 1008 << 3;
-        QTest::newRow("Analog") << 0 << 1009 << 0;
-        QTest::newRow("servo mode 1") << 1 << 1009 << 0;
-    }
-    void servoModes() {
-        QFETCH(int, stored);
-        QFETCH(int, checkedId);
-        QFETCH(int, storedBack);
-        Window w;
-        ParameterRecord r = Factory();
-        r.setServoMode(stored);
-        w.Show(r);
-        QVERIFY(w.button(checkedId)->isChecked());
-        w->StoreToImage();
-        QCOMPARE(w.record().servoMode(), storedBack);
-    }
-
-    void flightModeAndReverse() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setFlightMode(0);  // 3D
-        r.setGyroReverse(1);
-        w.Show(r);
-        QVERIFY(w.button(1006)->isChecked());
-        QVERIFY(w.button(1011)->isChecked());
-        w.button(1005)->setChecked(true);
-        w.button(1010)->setChecked(true);
-        w->StoreToImage();
-        QCOMPARE(w.record().flightMode(), 1);
-        QCOMPARE(w.record().gyroReverse(), 0);
-    }
-
-    void yawRateRoundsTo450() {
-        Window w;
-        ParameterRecord r = Factory();  // F3C
-        r.setHoldexYawRate(451);
-        w.Show(r);
-        QCOMPARE(w.number(1039), 100);
-        w->StoreToImage();
-        QCOMPARE(int(w.record().holdexYawRate()), 450);
-    }
-
-    // A record the window can show exactly comes back unchanged from a store, carried
-    // bytes, reserved mode bits and limits included.
-    void storeKeepsWhatItDoesNotOwn() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setModeFlags(static_cast<std::uint8_t>(r.modeFlags() | 0x0C));  // reserved bits
-        r.setLimitHighRaw(4944);
-        r.setLimitLowRaw(2469);
-        r.setNeutralPosition(1234);
-        r.setParam41(77);
-        r.setParam78(999);
-        r.setImageChecksum(0xBEEF);
-        r.setRudderChannel(15);
-        r.setGainChannel(9);
-        w.Show(r);
-        QCOMPARE(w.number(1054), limitPercent(4944));
-        QCOMPARE(w.number(1056), limitPercent(2469));
-        w->StoreToImage();
-        QCOMPARE(w.record().bytes, r.bytes);
-    }
-
-    void clampsOnStore() {
-        Window w;
-        w.Show(Factory());
-        // Values outside their fields, as only the value boxes can hold them.
-        w->controlResponseRight = 300;
-        w->controlResponseLeft = -5;
-        w->expNormal = 200;
-        w->expHoldex = -200;
-        w->holdexRange = 70000;
-        w->baseGain = 999;
-        w->ValuesToControls();
-        w->StoreToImage();
-        QCOMPARE(w.record().controlResponseRight(), 255);
-        QCOMPARE(w.record().controlResponseLeft(), 0);
-        QCOMPARE(w.record().expNormal(), 127);
-        QCOMPARE(w.record().expHoldex(), -128);
-        QCOMPARE(int(w.record().holdexRange()), 65535);
-        QCOMPARE(w.record().baseGain(), 255);
-    }
-
-    void directionLabels_data() {
-        QTest::addColumn<int>("mounting");
-        QTest::addColumn<int>("reverse");
-        QTest::addColumn<QStringList>("rows");  // 1017, 1020, 1023, 1026, 1029, 1032
-        QTest::addColumn<QString>("high");      // 1053
-        QTest::addColumn<QString>("low");       // 1055
-        const QStringList upper{"Right", "Left", "Right/In", "Right/Out", "Left/In", "Left/Out"};
-        const QStringList bottom{"Left", "Right", "Left/In", "Left/Out", "Right/In", "Right/Out"};
-        QTest::newRow("upper, normal") << 0 << 0 << upper << "Right"
-                                       << "Left";
-        QTest::newRow("upper, reverse") << 0 << 1 << upper << "Left"
-                                        << "Right";
-        QTest::newRow("bottom, normal") << 1 << 0 << bottom << "Left"
-                                        << "Right";
-        QTest::newRow("bottom, reverse") << 1 << 1 << bottom << "Right"
-                                         << "Left";
-    }
-    void directionLabels() {
-        QFETCH(int, mounting);
-        QFETCH(int, reverse);
-        QFETCH(QStringList, rows);
-        QFETCH(QString, high);
-        QFETCH(QString, low);
-        Window w;
-        ParameterRecord r = Factory();
-        r.setGyroReverse(reverse);
-        w.Show(r);
-        w.button(mounting == 0 ? 1012 : 1013)->setChecked(true);
-        // What the mounting click does: pull, then the labels.
-        QVERIFY(w->ControlsToValues());
-        w->UpdateDirectionLabels();
-        const int ids[] = {1017, 1020, 1023, 1026, 1029, 1032};
-        for (int i = 0; i < 6; ++i) QCOMPARE(w.edit(ids[i])->text(), rows[i]);
-        QCOMPARE(w.edit(1053)->text(), high);
-        QCOMPARE(w.edit(1055)->text(), low);
-        // The mounting surface is window state only.
-        QCOMPARE(w.record().bytes, r.bytes);
-    }
-
-    // Every call of ReadSliders puts the Position slider into the rudder channel, limit
-    // procedure or not; a program placement under a signal blocker does not.
-    void rudderChannelFollowsPosition() {
-        Window w;
-        ParameterRecord r = Factory();
-        r.setRudderChannel(5);
-        w.Show(r);
-        BusFrame.setChannel(5, 0);
-        w.slider(1058)->setValue(1300);
-        QCOMPARE(int(BusFrame.channel(5)), 1300);
-        QCOMPARE(w.number(1057), limitPercent(CTarvexDlg::SliderToLimitRaw(1300)));
-        // Any slider's movement carries the Position value too.
-        BusFrame.setChannel(5, 0);
-        w.slider(1046)->setValue(100);
-        QCOMPARE(int(BusFrame.channel(5)), 1300);
-        // The Position slider is not part of the image.
-        QCOMPARE(w.record().limitHigh(), r.limitHigh());
-        QCOMPARE(w.record().limitLow(), r.limitLow());
-        // No selection in the list writes no channel at all.
-        const std::uint16_t before[2] = {BusFrame.channel(0), BusFrame.channel(15)};
-        w->rudderChannelIndex = -1;
-        w->ReadSliders();
-        QCOMPARE(BusFrame.channel(0), before[0]);
-        QCOMPARE(BusFrame.channel(15), before[1]);
-    }
-
-    void channelsFromLists() {
-        Window w;
-        w.Show(Factory());
-        qobject_cast<QComboBox*>(w->Control(1004))->setCurrentIndex(15);
-        w->StoreToImage();
-        QCOMPARE(w.record().gainChannel(), 15);
-        QCOMPARE(w.record().rudderChannel(), 1);
-    }
-
-    void idBoxValidation_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("stored");  // -1: refused
-        QTest::addColumn<QString>("message");
-        QTest::newRow("number") << "123" << 123 << "";
-        QTest::newRow("blanks around") << " 65535 " << 65535 << "";
-        QTest::newRow("zero") << "0" << 0 << "";
-        QTest::newRow("letters") << "12a" << -1 << "Please enter a positive integer.";
-        QTest::newRow("empty") << "" << -1 << "Please enter a positive integer.";
-        QTest::newRow("negative") << "-1" << -1 << "Please enter a positive integer.";
-        QTest::newRow("too large")
-            << "65536" << -1 << "Please enter an integer between 0 and 65535.";
-        QTest::newRow("far too large") << "99999999999" << -1 << "Please enter a positive integer.";
-    }
-    void idBoxValidation() {
-        QFETCH(QString, text);
-        QFETCH(int, stored);
-        QFETCH(QString, message);
-        Window w;
-        w.dlg->show();
-        w.Show(Factory());
-        QVERIFY(w.edit(1001)->isReadOnly());
-        // "Not using ID" makes the ID box writable at the next refresh.
-        w->notUsingId = 1;
-        w->RefreshFromImage();
-        QVERIFY(!w.edit(1001)->isReadOnly());
-        w.edit(1001)->setText(text);
-        // A store as a list or radio change starts it; it goes on with the other values.
-        w.button(1016)->setChecked(true);
-        w->StoreToImage();
-        if (stored >= 0) {
-            QVERIFY(w.messages.shown.empty());
-            QCOMPARE(w.record().responseMode(), 2);
-            QCOMPARE(int(w.record().gyroId()), stored);
-            return;
-        }
-        QCOMPARE(w.messages.shown.size(), std::size_t(1));
-        QCOMPARE(w.messages.shown[0].id, 0);
-        QCOMPARE(w.messages.shown[0].text, message);
-        QCOMPARE(w.messages.shown[0].icon, MessageIcon::Exclamation);
-        QCOMPARE(int(w.record().gyroId()), 4242);
-        QCOMPARE(w.dlg->focusWidget(), w->Control(1001));
-        // The refused pull left every value as it was: the response mode stored is the
-        // previous one, not the newly checked radio.
-        QCOMPARE(w.record().responseMode(), 1);
-    }
-
-    void enableRules() {
-        Window w;
-        w.dlg->show();
-        QVERIFY(!w->Control(1060)->isEnabled());
-        QVERIFY(!w->Control(1051)->isEnabled());
-        QVERIFY(!w->Action(ids::ConnectWrite)->isEnabled());
-        QVERIFY(w->Action(ids::ConnectRead)->isEnabled());
-        w->EnableGyroCommands(true);
-        QVERIFY(w->Control(1060)->isEnabled());
-        QVERIFY(w->Control(1051)->isEnabled());
-        QVERIFY(w->Action(ids::ConnectWrite)->isEnabled());
-    }
-
     // No push button is the window's default, so Return away from the buttons is the OK
     // command; on a focused button Return clicks that button.
     void noDefaultButton() {
         Window w;
-        w->EnableGyroCommands(true);
+        w.dialog().EnableGyroCommands(true);
         w.dlg->show();
         QCoreApplication::processEvents();
         for (QPushButton* b : w.dlg->findChildren<QPushButton*>())
@@ -575,7 +246,7 @@ class WindowTest : public QObject {
     // Tab follows the layout: left column, response setting, right column, Read, Write.
     void tabOrderFollowsLayout() {
         Window w;
-        w->EnableGyroCommands(true);
+        w.dialog().EnableGyroCommands(true);
         w.dlg->show();
         QVector<int> order;
         QWidget* start = w->Control(1001);
@@ -752,8 +423,8 @@ class WindowTest : public QObject {
             w.dlg->resize(w.dlg->sizeHint().expandedTo(QSize(980, 700)));
             w.Show(Factory());
             w.button(1013)->setChecked(true);  // the longer texts of some languages
-            QVERIFY(w->ControlsToValues());
-            w->UpdateDirectionLabels();
+            QVERIFY(w.dialog().ControlsToValues());
+            w.dialog().UpdateDirectionLabels();
             QCoreApplication::processEvents();
             const QString where = QString::fromLatin1(language);
             for (QWidget* c : w.dlg->findChildren<QWidget*>()) {

@@ -1,8 +1,6 @@
 // Clicks on the radio buttons and the check box, list selections, the flight- and
 // servo-mode changes and File > Initialize.
-#include <QLineEdit>
-
-#include "ui/CTarvexDlg.h"
+#include "dialog/CTarvexDlg.h"
 
 void CTarvexDlg::OnChannelSelected() {
     StoreToImage();
@@ -25,8 +23,7 @@ void CTarvexDlg::OnMountingClicked() {
 
 void CTarvexDlg::OnNotUsingIdClicked() {
     ControlsToValues();
-    if (auto* idBox = qobject_cast<QLineEdit*>(Control(ids::IdBox)))
-        idBox->setReadOnly(notUsingId == 0);
+    window_.SetReadOnly(ids::IdBox, notUsingId == 0);
     StoreToImage();
 }
 

@@ -1,23 +1,12 @@
 // The window's life (construction, initialisation, connection), its data exchange and the
 // transfers between the working record and the controls.
-#include "ui/CTarvexDlg.h"
+#include "dialog/CTarvexDlg.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QButtonGroup>
-#include <QComboBox>
-#include <QEvent>
-#include <QLineEdit>
-#include <QSignalBlocker>
-#include <QSlider>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "gyro/BusFrame.h"
-#include "ui/StringTableQt.h"
-#include "resources/window/WindowResources.h"
-#include "ui/CAboutDlg.h"
-#include "ui/WindowAccessibility.h"
 
 namespace {
 
@@ -77,7 +66,7 @@ constexpr std::array<ValueBox, 18> kValueBoxes = {{
 // Every text box the program fills and its text.
 struct TextBox {
     int id;
-    QString CTarvexDlg::*text;
+    std::string CTarvexDlg::*text;
 };
 
 constexpr std::array<TextBox, 9> kTextBoxes = {{
@@ -90,6 +79,21 @@ constexpr std::array<TextBox, 9> kTextBoxes = {{
     {ids::HighLimitLabel, &CTarvexDlg::highLimitLabel},
     {ids::LowLimitLabel, &CTarvexDlg::lowLimitLabel},
     {ids::Status, &CTarvexDlg::statusText},
+}};
+
+// The radio groups: first and last control id and the value holding the checked index.
+struct RadioGroup {
+    int first;
+    int last;
+    int CTarvexDlg::*index;
+};
+
+constexpr std::array<RadioGroup, 5> kRadioGroups = {{
+    {ids::F3C, ids::ThreeD, &CTarvexDlg::flightModeIndex},
+    {ids::Digital1520, ids::Analog, &CTarvexDlg::servoModeIndex},
+    {ids::GyroNormal, ids::GyroReverse, &CTarvexDlg::gyroReverseIndex},
+    {ids::UpperSide, ids::BottomSide, &CTarvexDlg::mounting},
+    {ids::Fast, ids::Slow, &CTarvexDlg::responseModeIndex},
 }};
 
 // Slider ranges and tick spacing.
@@ -125,13 +129,21 @@ constexpr int kPositionCentre = 1024;
 // run of decimal digits, no sign.
 enum class IdText { Good, NotANumber, OutOfRange };
 
-IdText ParseIdText(const QString& text, int* value) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) return IdText::NotANumber;
-    qulonglong number = 0;
-    for (const QChar c : trimmed) {
-        if (c < u'0' || c > u'9') return IdText::NotANumber;
-        number = number * 10 + static_cast<qulonglong>(c.unicode() - u'0');
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+IdText ParseIdText(const std::string& text, int* value) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    if (begin == end) return IdText::NotANumber;
+    unsigned long long number = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return IdText::NotANumber;
+        number = number * 10 + static_cast<unsigned long long>(c - '0');
         // Beyond the 32-bit unsigned range the platform no longer reads a number at all.
         if (number > 0xFFFFFFFFull) return IdText::NotANumber;
     }
@@ -149,26 +161,11 @@ T Clamp(int v, int lo, int hi) {
 
 // ---- Construction ------------------------------------------------------------------------
 
-CTarvexDlg::CTarvexDlg(TBX3& adapter_) : CTarvexDlg(adapter_, Services{}) {}
-
-CTarvexDlg::CTarvexDlg(TBX3& adapter_, Services services, QWidget* parent)
-    : QDialog(parent),
-      adapter(adapter_),
-      gyro(adapter_),
-      messages_(services.messages ? services.messages : &QtMessageService()),
-      files_(services.files ? services.files : &QtFileChooser()) {
-    window_resources::Init();
-    setObjectName(QStringLiteral("CTarvexDlg"));
-    // Icon 200.
-    icon = QIcon(QString::fromLatin1(window_resources::kIconPath));
+CTarvexDlg::CTarvexDlg(TBX3& adapter_, DialogControls& window)
+    : adapter(adapter_), gyro(adapter_), window_(window) {
     // The timer resolution is held for the window's life.
     timerResolution = TimerResolution();
     BeginTimerPeriod(timerResolution);
-    // The accelerators are the menu actions' shortcuts.
-    BuildWindow();
-    BuildMenu();
-    AcceptSettingsFileDrops();
-    RetranslateUi();
 }
 
 CTarvexDlg::~CTarvexDlg() {
@@ -180,17 +177,19 @@ CTarvexDlg::~CTarvexDlg() {
 // ---- Start-up ------------------------------------------------------------------------------
 
 bool CTarvexDlg::OnInitDialog() {
-    // The lists already hold their items "1" to "16"; the initial values go to the controls.
+    // The dialog's initialisation data: "1" to "16", not sorted.
+    std::vector<std::string> channels;
+    for (int i = 1; i <= 16; ++i) channels.push_back(std::to_string(i));
+    window_.SetListItems(ids::RudderChannel, channels);
+    window_.SetListItems(ids::GainChannel, channels);
+    UpdateRecentMenu();
     ValuesToControls();
-    setWindowIcon(icon);
     InitSliders();
     EnableGyroCommands(readFromGyro);
     ConnectAdapter();
     if (connectionFailed_) return false;
-    Control(ids::PositionSlider)->setEnabled(false);
-    Control(ids::Set)->setEnabled(false);
-    // The designed size (491 x 353 dialog units), or more when the captions need it.
-    resize(sizeHint().expandedTo(QSize(980, 640)));
+    window_.SetEnabled(ids::PositionSlider, false);
+    window_.SetEnabled(ids::Set, false);
     return true;
 }
 
@@ -212,80 +211,58 @@ void CTarvexDlg::ConnectAdapter() {
 }
 
 void CTarvexDlg::EnableGyroCommands(bool enable) {
-    Control(ids::WriteButton)->setEnabled(enable);
-    Control(ids::Enter)->setEnabled(enable);
-    // A disabled action's shortcut (Ctrl+W) does nothing, like a grayed item's accelerator.
-    Action(ids::ConnectWrite)->setEnabled(enable);
+    window_.SetEnabled(ids::WriteButton, enable);
+    window_.SetEnabled(ids::Enter, enable);
+    window_.SetEnabled(ids::ConnectWrite, enable);
     ValuesToControls();
 }
 
 void CTarvexDlg::OnAbout() {
-    CAboutDlg about(this);
-    about.exec();
+    window_.ShowAbout();
 }
 
-// ---- Access -------------------------------------------------------------------------------
+// ---- Messages -------------------------------------------------------------------------------
 
-QWidget* CTarvexDlg::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
+std::string CTarvexDlg::Text(int id, const std::vector<std::string>& args) const {
+    const std::string text = window_.LoadString(id);
+    if (args.empty()) return text;
+    // %1 to %9 replaced at once, so an argument's own "%2" stays as it is.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < args.size()) {
+                out += args[n];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
-QAction* CTarvexDlg::Action(int commandId) const {
-    const auto it = actions_.find(commandId);
-    return it == actions_.end() ? nullptr : it->second;
-}
-
-QSlider* CTarvexDlg::Slider(int id) const {
-    return qobject_cast<QSlider*>(Control(id));
-}
-
-QLineEdit* CTarvexDlg::Edit(int id) const {
-    return qobject_cast<QLineEdit*>(Control(id));
-}
-
-MessageAnswer CTarvexDlg::ShowMessage(int id, MessageIcon icon_, MessageButtons buttons) {
-    return messages_->Show(this, id, strings::text(id), icon_, buttons);
-}
-
-void CTarvexDlg::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LanguageChange) RetranslateUi();
-    QDialog::changeEvent(event);
+MessageAnswer CTarvexDlg::ShowMessage(int id, MessageIcon icon, MessageButtons buttons) {
+    return window_.ShowMessage(id, Text(id), icon, buttons);
 }
 
 // ---- Data exchange --------------------------------------------------------------------------
 
-void CTarvexDlg::SetRadio(QButtonGroup* group, int index) {
-    if (QAbstractButton* button = group->button(index)) {
-        button->setChecked(true);
-        return;
-    }
-    // No button for this index: none is checked, as the platform shows a radio value that
-    // matches no button.
-    group->setExclusive(false);
-    for (QAbstractButton* b : group->buttons()) b->setChecked(false);
-    group->setExclusive(true);
-}
-
 void CTarvexDlg::ValuesToControls() {
-    Edit(ids::IdBox)->setText(QString::number(gyroId));
-    qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->setChecked(notUsingId != 0);
-    qobject_cast<QComboBox*>(Control(ids::RudderChannel))->setCurrentIndex(rudderChannelIndex);
-    qobject_cast<QComboBox*>(Control(ids::GainChannel))->setCurrentIndex(gainChannelIndex);
-    SetRadio(flightGroup_, flightModeIndex);
-    SetRadio(servoGroup_, servoModeIndex);
-    SetRadio(reverseGroup_, gyroReverseIndex);
-    SetRadio(mountingGroup_, mounting);
-    SetRadio(responseGroup_, responseModeIndex);
-    for (const ValueBox& box : kValueBoxes)
-        Edit(box.id)->setText(QString::number(this->*box.value));
-    const QString shownStatus = Edit(ids::Status)->text();
-    for (const TextBox& box : kTextBoxes) Edit(box.id)->setText(this->*box.text);
-    // A new prompt is spoken at once, wherever the focus is.
-    if (statusText != shownStatus) window_access::AnnounceStatus(Edit(ids::Status));
-    auto* enter = qobject_cast<QAbstractButton*>(Control(ids::Enter));
-    const QSignalBlocker block(enter);
-    enter->setChecked(enterPressed != 0);
+    window_.SetNumber(ids::IdBox, gyroId);
+    window_.SetCheck(ids::NotUsingId, notUsingId != 0);
+    window_.SetListSelection(ids::RudderChannel, rudderChannelIndex);
+    window_.SetListSelection(ids::GainChannel, gainChannelIndex);
+    // An index that matches no button leaves none checked.
+    for (const RadioGroup& group : kRadioGroups) {
+        const int index = this->*group.index;
+        const int checked =
+            index >= 0 && index <= group.last - group.first ? group.first + index : 0;
+        window_.SetRadio(group.first, group.last, checked);
+    }
+    for (const ValueBox& box : kValueBoxes) window_.SetNumber(box.id, this->*box.value);
+    for (const TextBox& box : kTextBoxes) window_.SetText(box.id, this->*box.text);
+    window_.SetCheck(ids::Enter, enterPressed != 0);
     // Every change of the values passes here: the title's modified marker follows them.
     UpdateTitle();
 }
@@ -293,33 +270,29 @@ void CTarvexDlg::ValuesToControls() {
 bool CTarvexDlg::ControlsToValues() {
     // The ID box first: a text it refuses stops the exchange before any value changes.
     int id = 0;
-    const IdText parsed = ParseIdText(Edit(ids::IdBox)->text(), &id);
+    const IdText parsed = ParseIdText(window_.GetText(ids::IdBox), &id);
     if (parsed != IdText::Good) {
-        const QString text =
-            parsed == IdText::NotANumber
-                ? tr("Please enter a positive integer.")
-                : tr("Please enter an integer between %1 and %2.").arg(0).arg(65535);
-        messages_->Show(this, 0, text, MessageIcon::Exclamation, MessageButtons::Ok);
-        QLineEdit* box = Edit(ids::IdBox);
-        box->setFocus(Qt::OtherFocusReason);
-        box->selectAll();
+        const std::string text = parsed == IdText::NotANumber
+                                     ? Text(ids::ParseUint)
+                                     : Text(ids::ParseIntRange, {"0", "65535"});
+        window_.ShowMessage(0, text, MessageIcon::Exclamation, MessageButtons::Ok);
+        window_.SetFocus(ids::IdBox);
         return false;
     }
     gyroId = id;
-    notUsingId = qobject_cast<QAbstractButton*>(Control(ids::NotUsingId))->isChecked() ? 1 : 0;
-    rudderChannelIndex = qobject_cast<QComboBox*>(Control(ids::RudderChannel))->currentIndex();
-    gainChannelIndex = qobject_cast<QComboBox*>(Control(ids::GainChannel))->currentIndex();
-    flightModeIndex = flightGroup_->checkedId();
-    servoModeIndex = servoGroup_->checkedId();
-    gyroReverseIndex = reverseGroup_->checkedId();
-    mounting = mountingGroup_->checkedId();
-    responseModeIndex = responseGroup_->checkedId();
-    for (const ValueBox& box : kValueBoxes) {
-        // The value boxes are read-only and hold what the program put there.
-        this->*box.value = Edit(box.id)->text().trimmed().toInt();
+    notUsingId = window_.GetCheck(ids::NotUsingId) ? 1 : 0;
+    rudderChannelIndex = window_.GetListSelection(ids::RudderChannel);
+    gainChannelIndex = window_.GetListSelection(ids::GainChannel);
+    for (const RadioGroup& group : kRadioGroups) {
+        int index = -1;
+        for (int control = group.first; control <= group.last; ++control)
+            if (window_.GetCheck(control)) index = control - group.first;
+        this->*group.index = index;
     }
-    for (const TextBox& box : kTextBoxes) this->*box.text = Edit(box.id)->text();
-    enterPressed = qobject_cast<QAbstractButton*>(Control(ids::Enter))->isChecked() ? 1 : 0;
+    // The value boxes are read-only and hold what the program put there.
+    for (const ValueBox& box : kValueBoxes) this->*box.value = window_.GetNumber(box.id);
+    for (const TextBox& box : kTextBoxes) this->*box.text = window_.GetText(box.id);
+    enterPressed = window_.GetCheck(ids::Enter) ? 1 : 0;
     return true;
 }
 
@@ -328,7 +301,7 @@ bool CTarvexDlg::ControlsToValues() {
 void CTarvexDlg::RefreshFromImage() {
     const ParameterRecord& r = gyro.workingRecord;
     gyroId = r.gyroId();
-    Edit(ids::IdBox)->setReadOnly(notUsingId == 0);
+    window_.SetReadOnly(ids::IdBox, notUsingId == 0);
     gyroReverseIndex = r.gyroReverse();
     flightModeIndex = r.flightMode() == 1 ? 0 : 1;
     static constexpr std::array<int, 4> kServoIndex = {2, 2, 0, 1};
@@ -357,28 +330,16 @@ void CTarvexDlg::RefreshFromImage() {
 }
 
 void CTarvexDlg::PlaceSliders() {
-    for (const SliderPair& pair : kSliderPairs) {
-        QSlider* slider = Slider(pair.slider);
-        const QSignalBlocker block(slider);
-        // Outside the range the slider stops at the nearer end; the value keeps its number.
-        slider->setValue(this->*pair.value);
-    }
+    // Outside the range a slider stops at the nearer end; the value keeps its number.
+    for (const SliderPair& pair : kSliderPairs)
+        window_.SetTrackbarPos(pair.slider, this->*pair.value);
     ValuesToControls();
 }
 
 void CTarvexDlg::InitSliders() {
-    for (const SliderRange& range : kSliderRanges) {
-        QSlider* slider = Slider(range.slider);
-        const QSignalBlocker block(slider);
-        slider->setRange(range.minimum, range.maximum);
-        slider->setTickInterval(range.tick);
-        slider->setTickPosition(QSlider::TicksAbove);
-        slider->setSingleStep(1);
-        slider->setPageStep(range.tick);
-    }
-    QSlider* position = Slider(ids::PositionSlider);
-    const QSignalBlocker block(position);
-    position->setValue(kPositionCentre);
+    for (const SliderRange& range : kSliderRanges)
+        window_.SetTrackbarRange(range.slider, range.minimum, range.maximum, range.tick);
+    window_.SetTrackbarPos(ids::PositionSlider, kPositionCentre);
 }
 
 int CTarvexDlg::SliderToLimitRaw(int position) {
@@ -386,8 +347,9 @@ int CTarvexDlg::SliderToLimitRaw(int position) {
 }
 
 void CTarvexDlg::ReadSliders() {
-    for (const SliderPair& pair : kSliderPairs) this->*pair.value = Slider(pair.slider)->value();
-    const int position = Slider(ids::PositionSlider)->value();
+    for (const SliderPair& pair : kSliderPairs)
+        this->*pair.value = window_.GetTrackbarPos(pair.slider);
+    const int position = window_.GetTrackbarPos(ids::PositionSlider);
     positionPercent = limitPercent(static_cast<std::uint16_t>(SliderToLimitRaw(position)));
     // The rudder channel follows the Position slider on every call; the value goes out only
     // while the stream runs. A channel index outside 0..15 writes nothing.
@@ -402,15 +364,15 @@ void CTarvexDlg::OnSliderScroll() {
 
 void CTarvexDlg::UpdateDirectionLabels() {
     const bool bottom = mounting == 1;
-    controlResponse1Label = strings::text(bottom ? 125 : 124);
-    controlResponse2Label = strings::text(bottom ? 124 : 125);
-    holdexResponse1Label = strings::text(bottom ? 128 : 126);
-    holdexResponse2Label = strings::text(bottom ? 129 : 127);
-    holdexResponse3Label = strings::text(bottom ? 126 : 128);
-    holdexResponse4Label = strings::text(bottom ? 127 : 129);
+    controlResponse1Label = Text(bottom ? 125 : 124);
+    controlResponse2Label = Text(bottom ? 124 : 125);
+    holdexResponse1Label = Text(bottom ? 128 : 126);
+    holdexResponse2Label = Text(bottom ? 129 : 127);
+    holdexResponse3Label = Text(bottom ? 126 : 128);
+    holdexResponse4Label = Text(bottom ? 127 : 129);
     const bool same = gyro.workingRecord.gyroReverse() == (bottom ? 1 : 0);
-    highLimitLabel = strings::text(same ? 124 : 125);
-    lowLimitLabel = strings::text(same ? 125 : 124);
+    highLimitLabel = Text(same ? 124 : 125);
+    lowLimitLabel = Text(same ? 125 : 124);
     ValuesToControls();
 }
 
@@ -442,6 +404,7 @@ void CTarvexDlg::StoreToImage() {
     r.setHoldexRange(Clamp<std::uint16_t>(holdexRange, 0, 65535));
     r.setResponseMode(std::clamp(responseModeIndex, 0, 2));
     // The pirouette row comes from the slider itself, not from its value box.
-    r.setPirouetteCurve(pirouetteRow(std::clamp(Slider(ids::PirouetteSlider)->value(), 1, 11)));
+    r.setPirouetteCurve(
+        pirouetteRow(std::clamp(window_.GetTrackbarPos(ids::PirouetteSlider), 1, 11)));
     UpdateDirectionLabels();
 }

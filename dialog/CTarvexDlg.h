@@ -1,55 +1,38 @@
-// The program's one window: every adjustable setting of the gyro's record, the Read and
-// Write commands, settings files and the servo limit procedure.
+// The program's one window as behaviour: every adjustable setting of the gyro's record, the
+// Read and Write commands, settings files and the servo limit procedure, with the design's
+// state and handlers. It knows no toolkit: it reaches its window through DialogControls
+// (the Qt window in ui/, later the native Windows window), which routes the user's actions
+// to the handlers below.
 #pragma once
 
-#include <QDialog>
-#include <QIcon>
-#include <QString>
-#include <QStringList>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
+// The core first: on Windows it brings <windows.h>, whose LoadString macro
+// DialogControls.h then takes back.
 #include "gyro/KR640.h"
 #include "gyro/StreamTimer.h"
 #include "link/TBX3.h"
-#include "ui/ControlIds.h"
-#include "ui/Services.h"
+// clang-format off
+#include "dialog/ControlIds.h"
+#include "dialog/DialogControls.h"
+// clang-format on
 
-class QAbstractButton;
-class QAction;
-class QButtonGroup;
-class QComboBox;
-class QDragEnterEvent;
-class QDragMoveEvent;
-class QDropEvent;
-class QLineEdit;
-class QMenu;
-class QMenuBar;
-class QPushButton;
-class QSlider;
-
-class CTarvexDlg : public QDialog {
-    Q_OBJECT
-
+class CTarvexDlg {
   public:
-    struct Services {
-        MessageService* messages = nullptr;  // null: Qt's message boxes
-        FileChooser* files = nullptr;        // null: Qt's file dialogs
-    };
-
-    // Two constructors instead of a default argument "Services services = {}": a nested
-    // struct with member initialisers cannot be a default argument inside its own class.
-    explicit CTarvexDlg(TBX3& adapter = g_adapter);
-    CTarvexDlg(TBX3& adapter, Services services, QWidget* parent = nullptr);
-    ~CTarvexDlg() override;
+    // The window must outlive the behaviour. Nothing reaches the window before OnInitDialog.
+    CTarvexDlg(TBX3& adapter, DialogControls& window);
+    ~CTarvexDlg();
+    CTarvexDlg(const CTarvexDlg&) = delete;
+    CTarvexDlg& operator=(const CTarvexDlg&) = delete;
 
     // ---- Start-up, About box --------------------------------------------------------
-    // Fills the lists, pushes the initial values, InitSliders, EnableGyroCommands,
-    // ConnectAdapter, disables Position and Set. Returns false when the connection failed
-    // and the dialog has already ended (the program then ends without showing it).
+    // Fills the lists and the recent list, pushes the initial values, InitSliders,
+    // EnableGyroCommands, ConnectAdapter, disables Position and Set. Returns false when the
+    // connection failed and the dialog has already ended (the program then ends without
+    // showing it).
     bool OnInitDialog();
     void ConnectAdapter();
     void EnableGyroCommands(bool enable);
@@ -91,6 +74,9 @@ class CTarvexDlg : public QDialog {
     void OnOK();
     void OnCancel();
     void OnExit();
+    // True while OnOK or OnCancel decides whether the window closes (a close request
+    // arriving meanwhile is the running check's to answer).
+    bool Closing() const noexcept { return closing_; }
 
     // ---- Settings files -------------------------------------------------------------------
     void OnFileOpen();
@@ -98,13 +84,13 @@ class CTarvexDlg : public QDialog {
     void OnFileSaveAs();
     // File > Open started in the backups folder (created when missing), newest first.
     void OnFileRestore();
-    void ReadSettingsFile(const QString& path);
-    void WriteSettingsFile(const QString& path);
+    void ReadSettingsFile(const std::string& path);
+    void WriteSettingsFile(const std::string& path);
     // What File > Open does with the chooser's answer.
-    void OpenChosenFile(const std::optional<QString>& chosen);
+    void OpenChosenFile(const std::optional<std::string>& chosen);
     // Open's steps once a path is chosen, for the chooser, the command line, a dropped file
     // and the recent list alike. A file that cannot be opened also leaves the recent list.
-    void OpenSettingsFile(const QString& path);
+    void OpenSettingsFile(const std::string& path);
 
     // ---- The desktop: title, recent files, dropped files --------------------------------
     // "Tarvex", or "Tarvex - <file name>" with the modified marker while the window's values
@@ -112,9 +98,17 @@ class CTarvexDlg : public QDialog {
     void UpdateTitle();
     // The files last opened or saved, most recent first (the user's settings).
     static constexpr int kRecentFiles = 4;
-    static QStringList RecentFiles();
+    std::vector<std::string> RecentFiles();
     void UpdateRecentMenu();
     void OnRecentFile(int index);
+    // The items the recent list shows for files: the file name, or the full path where two
+    // entries share a name, behind the item's number as its mnemonic.
+    static std::vector<RecentMenuItem> RecentMenuItems(const std::vector<std::string>& files);
+    // Which file a drop opens: exactly one local settings file (*.tcf, any case). Each entry
+    // is a dropped item's local path, empty for an item that is not a local file.
+    static std::optional<std::string> DroppedSettingsFile(const std::vector<std::string>& paths);
+    // Opens what DroppedSettingsFile takes (the window calls this once the drag has ended).
+    void OnDropFiles(const std::vector<std::string>& paths);
 
     // ---- Limit-point setting ------------------------------------------------------------
     void OnEnterClicked();
@@ -122,26 +116,25 @@ class CTarvexDlg : public QDialog {
     bool CheckLimitRange();
     bool CheckLimitSides();
     void StopLimitSetting();
+    void OnStreamFailed();  // a bus-frame write failed on the timer thread
 
-    // ---- Access for the application and tests -------------------------------------------
+    // ---- Access -------------------------------------------------------------------------
     KR640& Gyro() noexcept { return gyro; }
-    QWidget* Control(int id) const;        // by control id
-    QAction* Action(int commandId) const;  // menu commands by command id
-    MessageService& Messages() const noexcept { return *messages_; }
-    FileChooser& Files() const noexcept { return *files_; }
-    // Shows string-table message id (text from the chosen language).
+    DialogControls& Window() const noexcept { return window_; }
+    // Shows string-table message id in the window's language.
     MessageAnswer ShowMessage(int id, MessageIcon icon,
                               MessageButtons buttons = MessageButtons::Ok);
+    // The string-table text of id with %1, %2, ... replaced by args.
+    std::string Text(int id, const std::vector<std::string>& args = {}) const;
 
     // ---- Members ---------------------------------------------------------------------------
     TBX3& adapter;
     KR640 gyro;
-    QString filePath;
+    std::string filePath;
     bool hasFilePath = false;
     bool readFromGyro = false;
     std::uint32_t timerResolution = 0;
     StreamTimer streamTimer;  // the stream's periodic source (the design's timer id)
-    QIcon icon;
     std::uint16_t limitPointA = 0;
     std::uint16_t limitPointB = 0;
     int limitStep = 0;
@@ -176,57 +169,22 @@ class CTarvexDlg : public QDialog {
     int pirouetteSetting = 0;        // 1062, pirouette consistency 1..10
     int enterPressed = 0;            // 1051
     // The direction texts of the label boxes, by row.
-    QString controlResponse1Label, controlResponse2Label;  // 1017, 1020
-    QString holdexResponse1Label, holdexResponse2Label;    // 1023, 1026
-    QString holdexResponse3Label, holdexResponse4Label;    // 1029, 1032
-    QString highLimitLabel, lowLimitLabel;                 // 1053, 1055
-    QString statusText;                                    // 1061
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    // A settings file (one local *.tcf) dropped anywhere on the window opens as File > Open
-    // opens it; anything else is refused.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    std::string controlResponse1Label, controlResponse2Label;  // 1017, 1020
+    std::string holdexResponse1Label, holdexResponse2Label;    // 1023, 1026
+    std::string holdexResponse3Label, holdexResponse4Label;    // 1029, 1032
+    std::string highLimitLabel, lowLimitLabel;                 // 1053, 1055
+    std::string statusText;                                    // 1061
 
   private:
-    void BuildWindow();
-    void BuildMenu();
-    void OnStreamFailed();  // a bus-frame write failed on the timer thread
-
-    MessageService* messages_;
-    FileChooser* files_;
-    std::map<int, QWidget*> controls_;
-    std::map<int, QAction*> actions_;
-    QMenuBar* menuBar_ = nullptr;
+    DialogControls& window_;
     bool closing_ = false;
+    bool connectionFailed_ = false;  // ConnectAdapter ended the dialog
     // The record the gyro held at the last successful Read (or verified Write): what the
     // next Write keeps as a backup first. Empty before the first Read.
     std::optional<ParameterRecord> gyroHeld_;
     // Keeps gyroHeld_ as a backup; false when that failed and the user chose not to write.
     bool BackUpBeforeWrite();
 
-    // ---- Window helpers (ui-window) ------------------------------------------------------
-    // The captions, menu texts and accessible names in the installed language; run when the
-    // window is built and on every language change.
-    void RetranslateUi();
-    QSlider* Slider(int id) const;
-    QLineEdit* Edit(int id) const;
-    static void SetRadio(QButtonGroup* group, int index);  // -1 or no such index: none checked
-    // Each sets one caption, menu text or accessible name from tr(); RetranslateUi runs them.
-    std::vector<std::function<void()>> retranslators_;
-    QButtonGroup* flightGroup_ = nullptr;    // 1005, 1006
-    QButtonGroup* servoGroup_ = nullptr;     // 1007-1009
-    QButtonGroup* reverseGroup_ = nullptr;   // 1010, 1011
-    QButtonGroup* mountingGroup_ = nullptr;  // 1012, 1013
-    QButtonGroup* responseGroup_ = nullptr;  // 1014-1016
-    bool connectionFailed_ = false;          // ConnectAdapter ended the dialog
-
-    // ---- Limit procedure helpers (ui-commands) ------------------------------------------
     // StopLimitSetting without reporting: false when the limit-mode-off frame failed.
     bool EndLimitSetting();
     // Position and Set disabled, Enter released, the Position slider at 1024 and
@@ -236,15 +194,12 @@ class CTarvexDlg : public QDialog {
     // running one's.
     std::uint64_t streamRun_ = 0;
 
-    // ---- Desktop helpers (ui-desktop) ------------------------------------------------------
-    void BuildRecentMenu(QMenu* file);  // the recent list's items, commands 57616-57619
-    void AcceptSettingsFileDrops();
     // After a read or write of path: known, the file holds workingRecord and moves to the
     // top of the recent list; otherwise (gone or unreadable) what it holds is unknown and it
     // leaves the recent list.
-    void NoteFileContent(const QString& path, bool known);
+    void NoteFileContent(const std::string& path, bool known);
     struct FileContent {
-        QString path;
+        std::string path;
         ParameterRecord record;
     };
     std::optional<FileContent> fileContent_;

@@ -1,27 +1,36 @@
 // The Read and Write commands, the backup before every Write, the unwritten-data check and
 // the ways the window closes.
-#include <QCloseEvent>
-#include <QFile>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QPushButton>
 #include <ctime>
 #include <exception>
-#include <optional>
 
+#include "dialog/CTarvexDlg.h"
 #include "gyro/Backups.h"
 #include "gyro/Commands.h"
-#include "ui/StringTableQt.h"
-#include "ui/CTarvexDlg.h"
 
 namespace {
 
 // The message for a failed command. An error outside the adapter's and the gyro's types
-// should not occur; it is still reported instead of leaving the window's event loop.
+// should not occur; it is still reported instead of leaving the window's message loop.
 int FailureMessage(CommandKind kind, const std::exception& error) {
     const int id = CommandFailureMessage(kind, error);
     return id != 0 ? id : 114;  // "Unknown error"
 }
+
+// The wait cursor for the life of the object, or until Reset.
+class WaitCursor {
+  public:
+    explicit WaitCursor(DialogControls& window) : window_(&window) { window.SetWaitCursor(true); }
+    ~WaitCursor() { Reset(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void Reset() {
+        if (window_ != nullptr) window_->SetWaitCursor(false);
+        window_ = nullptr;
+    }
+
+  private:
+    DialogControls* window_;
+};
 
 }  // namespace
 
@@ -34,14 +43,14 @@ void CTarvexDlg::OnWrite() {
 }
 
 void CTarvexDlg::ReadGyro() {
-    std::optional<WaitCursor> wait(std::in_place);
+    WaitCursor wait(window_);
     // A running limit setting ends silently before the adapter is used; a failed
     // limit-mode-off frame is reported by the stop itself and the Read goes on.
     if (enterPressed != 0) StopLimitSetting();
     try {
         RunReadCommand(gyro);
     } catch (const std::exception& error) {
-        wait.reset();
+        wait.Reset();
         ShowMessage(FailureMessage(CommandKind::Read, error), MessageIcon::Stop);
         return;
     }
@@ -52,19 +61,19 @@ void CTarvexDlg::ReadGyro() {
     RefreshFromImage();
     PlaceSliders();
     UpdateDirectionLabels();
-    wait.reset();
+    wait.Reset();
     ShowMessage(117, MessageIcon::Information);
 }
 
 bool CTarvexDlg::WriteGyro() {
     StoreToImage();
     if (!BackUpBeforeWrite()) return false;
-    std::optional<WaitCursor> wait(std::in_place);
+    WaitCursor wait(window_);
     if (enterPressed != 0) StopLimitSetting();
     try {
         RunWriteCommand(gyro, notUsingId != 0);
     } catch (const std::exception& error) {
-        wait.reset();
+        wait.Reset();
         ShowMessage(FailureMessage(CommandKind::Write, error), MessageIcon::Stop);
         return false;
     }
@@ -74,7 +83,7 @@ bool CTarvexDlg::WriteGyro() {
     RefreshFromImage();
     PlaceSliders();
     UpdateDirectionLabels();
-    wait.reset();
+    wait.Reset();
     ShowMessage(105, MessageIcon::Information);
     return true;
 }
@@ -86,10 +95,10 @@ bool CTarvexDlg::BackUpBeforeWrite() {
     const std::string folder = BackupFolder();
     const BackupResult backup = SaveBackup(folder, *gyroHeld_, std::time(nullptr));
     if (backup.outcome != BackupOutcome::Failed) return true;
-    const QString reason = backup.error ? QString::fromLocal8Bit(backup.error.message())
-                                        : strings::text(SaveFailureMessage(backup.file));
-    const QString question = strings::text(135).arg(QFile::decodeName(folder.c_str()), reason);
-    return Messages().Show(this, 135, question, MessageIcon::Question, MessageButtons::YesNo) ==
+    const std::string reason =
+        backup.error ? backup.error.message() : Text(SaveFailureMessage(backup.file));
+    const std::string question = Text(135, {folder, reason});
+    return window_.ShowMessage(135, question, MessageIcon::Question, MessageButtons::YesNo) ==
            MessageAnswer::Yes;
 }
 
@@ -111,59 +120,17 @@ void CTarvexDlg::OnOK() {
     if (closing_) return;  // a close is already being decided
     closing_ = true;
     const bool close = ConfirmUnwrittenData() && ControlsToValues();
-    if (close) QDialog::accept();
+    if (close) window_.EndDialog(DialogResult::Ok);
     closing_ = false;
 }
 
 void CTarvexDlg::OnCancel() {
     if (closing_) return;
     closing_ = true;
-    if (ConfirmUnwrittenData()) QDialog::reject();
+    if (ConfirmUnwrittenData()) window_.EndDialog(DialogResult::Cancel);
     closing_ = false;
 }
 
 void CTarvexDlg::OnExit() {
     OnOK();
-}
-
-void CTarvexDlg::closeEvent(QCloseEvent* event) {
-    // The close box, Alt+F4 and the window manager's close request. A close that
-    // accept()/reject() themselves carry out never arrives here.
-    if (closing_ || !isVisible()) {
-        // Either a check is already running (its own answer decides), or there is
-        // nothing left to close.
-        if (closing_)
-            event->ignore();
-        else
-            event->accept();
-        return;
-    }
-    OnCancel();
-    if (isVisible())
-        event->ignore();
-    else
-        event->accept();
-}
-
-void CTarvexDlg::keyPressEvent(QKeyEvent* event) {
-    const auto modifiers = event->modifiers();
-    const int key = event->key();
-    if (event->matches(QKeySequence::Cancel)) {
-        OnCancel();
-        return;
-    }
-    const bool isReturn =
-        (key == Qt::Key_Return && modifiers == Qt::NoModifier) ||
-        (key == Qt::Key_Enter && (modifiers == Qt::NoModifier || modifiers == Qt::KeypadModifier));
-    if (isReturn) {
-        // Return presses the push button that has the focus (none is a default button);
-        // anywhere else it is the OK command.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            if (button->isEnabled()) button->click();
-        } else {
-            OnOK();
-        }
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

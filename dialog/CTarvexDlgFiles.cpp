@@ -1,25 +1,15 @@
 // Settings files: File > Open, Restore Previous Settings, Save and Save As (and the other
-// ways to open a file). A file is the
-// working record, 85 bytes.
-#include <QFile>
-#include <QFileInfo>
+// ways to open a file). A file is the working record, 85 bytes.
 #include <filesystem>
+#include <system_error>
 
+#include "dialog/CTarvexDlg.h"
+#include "dialog/PathText.h"
 #include "gyro/Backups.h"
 #include "gyro/SettingsFile.h"
-#include "ui/StringTableQt.h"
-#include "ui/CTarvexDlg.h"
-
-namespace {
-
-std::string NativePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-}  // namespace
 
 void CTarvexDlg::OnFileOpen() {
-    OpenChosenFile(Files().ChooseOpen(this));
+    OpenChosenFile(window_.ChooseOpenFile());
 }
 
 void CTarvexDlg::OnFileRestore() {
@@ -27,16 +17,16 @@ void CTarvexDlg::OnFileRestore() {
     // Created when missing, so the chooser opens there even before the first backup.
     std::error_code ignored;
     if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    OpenChosenFile(Files().ChooseOpen(this, QFile::decodeName(folder.c_str())));
+    OpenChosenFile(window_.ChooseOpenFile(folder));
 }
 
-void CTarvexDlg::OpenChosenFile(const std::optional<QString>& chosen) {
+void CTarvexDlg::OpenChosenFile(const std::optional<std::string>& chosen) {
     if (!chosen) return;
     OpenSettingsFile(*chosen);
 }
 
-void CTarvexDlg::OpenSettingsFile(const QString& path) {
-    if (!SettingsFileExists(NativePath(path))) {
+void CTarvexDlg::OpenSettingsFile(const std::string& path) {
+    if (!SettingsFileExists(path)) {
         NoteFileContent(path, false);
         ShowMessage(108, MessageIcon::Stop);
         return;
@@ -58,13 +48,12 @@ void CTarvexDlg::OnFileSave() {
 }
 
 void CTarvexDlg::OnFileSaveAs() {
-    const std::optional<QString> chosen = Files().ChooseSaveAs(this);
+    const std::optional<std::string> chosen = window_.ChooseSaveAsFile();
     if (!chosen) return;
-    const QString path = *chosen;
-    if (SettingsFileExists(NativePath(path))) {
-        const QString question =
-            strings::text(109) + QFileInfo(path).fileName() + strings::text(110);
-        if (Messages().Show(this, 109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
+    const std::string path = *chosen;
+    if (SettingsFileExists(path)) {
+        const std::string question = Text(109) + pathtext::FileName(path) + Text(110);
+        if (window_.ShowMessage(109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
             MessageAnswer::Yes)
             return;
     }
@@ -74,18 +63,18 @@ void CTarvexDlg::OnFileSaveAs() {
     UpdateTitle();
 }
 
-void CTarvexDlg::ReadSettingsFile(const QString& path) {
+void CTarvexDlg::ReadSettingsFile(const std::string& path) {
     // A file shorter than a record is refused and leaves workingRecord as it was.
-    const FileResult result = LoadSettingsFile(NativePath(path), gyro.workingRecord);
+    const FileResult result = LoadSettingsFile(path, gyro.workingRecord);
     NoteFileContent(path, result == FileResult::Ok);
     if (result != FileResult::Ok) ShowMessage(LoadFailureMessage(result), MessageIcon::Stop);
 }
 
-void CTarvexDlg::WriteSettingsFile(const QString& path) {
+void CTarvexDlg::WriteSettingsFile(const std::string& path) {
     // The record goes to a temporary file that replaces the old one only when complete, so
-    // a failed save leaves an existing file as it was.
-    const FileResult result = SaveSettingsFile(NativePath(path), gyro.workingRecord);
-    // A failed save leaves the file as it was: what it holds is then still known if it was.
+    // a failed save leaves an existing file as it was: what it holds is then still known
+    // if it was.
+    const FileResult result = SaveSettingsFile(path, gyro.workingRecord);
     if (result == FileResult::Ok) NoteFileContent(path, true);
     if (result != FileResult::Ok) ShowMessage(SaveFailureMessage(result), MessageIcon::Stop);
 }

@@ -1,10 +1,20 @@
-// The window's controls, their layout, captions, keyboard access and the menu.
+// The Qt window: the controls, their layout, captions, keyboard access and the menu; the
+// control interface of the behaviour over those widgets; keys, closing, drops, the recent
+// list's menu items and the user's settings.
+#include "ui/QtTarvexWindow.h"
+
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -12,16 +22,22 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QUrl>
 #include <QVBoxLayout>
-
 #include <algorithm>
+#include <memory>
 
+#include "resources/window/WindowResources.h"
+#include "ui/CAboutDlg.h"
 #include "ui/StringTableQt.h"
-#include "ui/CTarvexDlg.h"
 #include "ui/WindowAccessibility.h"
 
 namespace {
@@ -54,7 +70,7 @@ int ValueBoxWidth(const QWidget* w) {
 
 }  // namespace
 
-void CTarvexDlg::BuildWindow() {
+void QtTarvexWindow::BuildWindow() {
     setWindowTitle(QStringLiteral("Tarvex"));
 
     auto reg = [this](QWidget* w, int id) {
@@ -121,9 +137,9 @@ void CTarvexDlg::BuildWindow() {
         s->setTickPosition(QSlider::TicksAbove);
         s->setMinimumWidth(150);
         s->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(s, &QSlider::valueChanged, this, [this] { OnSliderScroll(); });
+        connect(s, &QSlider::valueChanged, this, [this] { Dialog().OnSliderScroll(); });
         // Letting go of the handle is a scroll too, even where the value did not change.
-        connect(s, &QSlider::sliderReleased, this, [this] { OnSliderScroll(); });
+        connect(s, &QSlider::sliderReleased, this, [this] { Dialog().OnSliderScroll(); });
         return s;
     };
     auto label = [&](const char* source, QWidget* buddy) {
@@ -132,10 +148,10 @@ void CTarvexDlg::BuildWindow() {
         l->setBuddy(buddy);
         return l;
     };
-    auto radios = [&](QGroupBox* box, QButtonGroup*& buttonGroup, int firstId,
-                      std::initializer_list<const char*> sources, bool horizontal,
-                      void (CTarvexDlg::*handler)()) {
-        buttonGroup = new QButtonGroup(this);
+    auto radios = [&](QGroupBox* box, int firstId, std::initializer_list<const char*> sources,
+                      bool horizontal, void (CTarvexDlg::*handler)()) {
+        auto* buttonGroup = new QButtonGroup(this);
+        radioGroups_[firstId] = buttonGroup;
         buttonGroup->setExclusive(true);
         QBoxLayout* layout = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(box))
                                         : static_cast<QBoxLayout*>(new QVBoxLayout(box));
@@ -152,7 +168,7 @@ void CTarvexDlg::BuildWindow() {
         // Clicks by the user only (mouse, keyboard, assistive tools), never the program's own
         // placements.
         connect(buttonGroup, &QButtonGroup::idClicked, this,
-                [this, handler] { (this->*handler)(); });
+                [this, handler] { (Dialog().*handler)(); });
     };
     // One row of a grid: an optional caption or label box, a value box and a slider.
     auto sliderRow = [&](QGridLayout* grid, int row, QWidget* caption, int valueId, int sliderId) {
@@ -179,7 +195,7 @@ void CTarvexDlg::BuildWindow() {
     text(notUsingId, QT_TR_NOOP("Not using ID"));
     // Created hidden; nothing shows it.
     notUsingId->setVisible(false);
-    connect(notUsingId, &QCheckBox::clicked, this, [this] { OnNotUsingIdClicked(); });
+    connect(notUsingId, &QCheckBox::clicked, this, [this] { Dialog().OnNotUsingIdClicked(); });
     idLayout->addWidget(notUsingId);
     idLayout->addStretch(1);
     left->addWidget(idGroup);
@@ -193,10 +209,9 @@ void CTarvexDlg::BuildWindow() {
     QLabel* rudderLabel = label(QT_TR_NOOP("R&udder"), rudder);
     QLabel* gainLabel = label(QT_TR_NOOP("&Gain"), gain);
     for (QComboBox* list : {rudder, gain}) {
-        // The dialog's initialisation data: "1" to "16", not sorted.
-        for (int i = 1; i <= 16; ++i) list->addItem(QString::number(i));
+        // The items ("1" to "16") come from the dialog's initialisation.
         list->setMaxVisibleItems(16);
-        connect(list, &QComboBox::activated, this, [this] { OnChannelSelected(); });
+        connect(list, &QComboBox::activated, this, [this] { Dialog().OnChannelSelected(); });
     }
     named(rudder, [rudderLabel] { return Plain(rudderLabel->text()); });
     named(gain, [gainLabel] { return Plain(gainLabel->text()); });
@@ -208,25 +223,24 @@ void CTarvexDlg::BuildWindow() {
     left->addWidget(channelGroup);
 
     QGroupBox* flightBox = group(QT_TR_NOOP("F&light Mode"), "gFlightMode");
-    radios(flightBox, flightGroup_, ids::F3C, {QT_TR_NOOP("F3C"), QT_TR_NOOP("3D")}, false,
+    radios(flightBox, ids::F3C, {QT_TR_NOOP("F3C"), QT_TR_NOOP("3D")}, false,
            &CTarvexDlg::OnModeChangeClicked);
     left->addWidget(flightBox);
 
     QGroupBox* servoBox = group(QT_TR_NOOP("Ser&vo Mode"), "gServoMode");
-    radios(servoBox, servoGroup_, ids::Digital1520,
+    radios(servoBox, ids::Digital1520,
            {QT_TR_NOOP("Digital (1520)"), QT_TR_NOOP("Digital (760)"), QT_TR_NOOP("Analog")}, false,
            &CTarvexDlg::OnModeChangeClicked);
     left->addWidget(servoBox);
 
     QGroupBox* reverseBox = group(QT_TR_NOOP("G&yro Reverse"), "gGyroReverse");
-    radios(reverseBox, reverseGroup_, ids::GyroNormal,
-           {QT_TR_NOOP("Normal"), QT_TR_NOOP("Reverse")}, false, &CTarvexDlg::OnGyroReverseClicked);
+    radios(reverseBox, ids::GyroNormal, {QT_TR_NOOP("Normal"), QT_TR_NOOP("Reverse")}, false,
+           &CTarvexDlg::OnGyroReverseClicked);
     left->addWidget(reverseBox);
 
     QGroupBox* mountingBox = group(QT_TR_NOOP("&Mounting Surface"), "gMountingSurface");
-    radios(mountingBox, mountingGroup_, ids::UpperSide,
-           {QT_TR_NOOP("Upper side"), QT_TR_NOOP("Bottom side")}, false,
-           &CTarvexDlg::OnMountingClicked);
+    radios(mountingBox, ids::UpperSide, {QT_TR_NOOP("Upper side"), QT_TR_NOOP("Bottom side")},
+           false, &CTarvexDlg::OnMountingClicked);
     left->addWidget(mountingBox);
     left->addStretch(1);
 
@@ -235,9 +249,8 @@ void CTarvexDlg::BuildWindow() {
     auto* middle = new QVBoxLayout(responseBox);
 
     QGroupBox* modeBox = group(QT_TR_NOOP("M&ode"), "gMode");
-    radios(modeBox, responseGroup_, ids::Fast,
-           {QT_TR_NOOP("Fast"), QT_TR_NOOP("Standard"), QT_TR_NOOP("Slow")}, true,
-           &CTarvexDlg::OnResponseModeClicked);
+    radios(modeBox, ids::Fast, {QT_TR_NOOP("Fast"), QT_TR_NOOP("Standard"), QT_TR_NOOP("Slow")},
+           true, &CTarvexDlg::OnResponseModeClicked);
     middle->addWidget(modeBox);
 
     // Rows named by their group and number, since their direction texts move with the
@@ -346,11 +359,11 @@ void CTarvexDlg::BuildWindow() {
     text(enter, QT_TR_NOOP("&Enter"));
     // A push-like check box: it stays pressed while the procedure runs.
     enter->setCheckable(true);
-    connect(enter, &QPushButton::clicked, this, [this] { OnEnterClicked(); });
+    connect(enter, &QPushButton::clicked, this, [this] { Dialog().OnEnterClicked(); });
     auto* set = new QPushButton;
     reg(set, ids::Set);
     text(set, QT_TR_NOOP("&Set"));
-    connect(set, &QPushButton::clicked, this, [this] { OnSetClicked(); });
+    connect(set, &QPushButton::clicked, this, [this] { Dialog().OnSetClicked(); });
     auto* limitButtons = new QHBoxLayout;
     limitButtons->addWidget(enter);
     limitButtons->addWidget(set);
@@ -386,11 +399,11 @@ void CTarvexDlg::BuildWindow() {
     auto* read = new QPushButton;
     reg(read, ids::ReadButton);
     text(read, QT_TR_NOOP("&Read"));
-    connect(read, &QPushButton::clicked, this, [this] { OnRead(); });
+    connect(read, &QPushButton::clicked, this, [this] { Dialog().OnRead(); });
     auto* write = new QPushButton;
     reg(write, ids::WriteButton);
     text(write, QT_TR_NOOP("&Write"));
-    connect(write, &QPushButton::clicked, this, [this] { OnWrite(); });
+    connect(write, &QPushButton::clicked, this, [this] { Dialog().OnWrite(); });
     for (QPushButton* b : {read, write}) {
         b->setMinimumWidth(110);
         commands->addWidget(b);
@@ -458,7 +471,7 @@ void CTarvexDlg::BuildWindow() {
     }
 }
 
-void CTarvexDlg::BuildMenu() {
+void QtTarvexWindow::BuildMenu() {
     menuBar_ = new QMenuBar(this);
     menuBar_->setObjectName(QStringLiteral("menu4"));
     layout()->setMenuBar(menuBar_);
@@ -481,7 +494,7 @@ void CTarvexDlg::BuildMenu() {
             action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        connect(action, &QAction::triggered, this, [this, handler] { (Dialog().*handler)(); });
         retranslators_.push_back([action, source] { action->setText(tr(source, "menu")); });
         menu->addAction(action);
         window_access::Adopt(action);
@@ -513,6 +526,448 @@ void CTarvexDlg::BuildMenu() {
     item(help, ids::AppAbout, QT_TR_NOOP("&About"), nullptr, &CTarvexDlg::OnAbout);
 }
 
-void CTarvexDlg::RetranslateUi() {
+void QtTarvexWindow::RetranslateUi() {
     for (const auto& apply : retranslators_) apply();
+}
+
+// ---- Construction ------------------------------------------------------------------------
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string ToUtf8(const QString& text) {
+    return text.toStdString();
+}
+
+const QString kRecentKey = QStringLiteral("recentFiles");
+
+// The user's settings of the program (~/.config/tarvex/tarvex.conf on Linux).
+std::unique_ptr<QSettings> UserSettings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("tarvex"), QStringLiteral("tarvex"));
+}
+
+bool HaveGuiApplication() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+// The local paths a drag carries (empty for an item that is not a local file), or nothing
+// when it is not taken at all: a drag is taken only as a copy, so that a drag that offers
+// to move the file only is refused and the source never deletes it.
+std::optional<std::vector<std::string>> DraggedPaths(const QDropEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (mime == nullptr || !mime->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
+        return std::nullopt;
+    std::vector<std::string> paths;
+    for (const QUrl& url : mime->urls())
+        paths.push_back(url.isLocalFile() ? ToUtf8(url.toLocalFile()) : std::string());
+    return paths;
+}
+
+std::optional<std::string> DraggedSettingsFile(const QDropEvent* event) {
+    const auto paths = DraggedPaths(event);
+    if (!paths) return std::nullopt;
+    return CTarvexDlg::DroppedSettingsFile(*paths);
+}
+
+}  // namespace
+
+QtTarvexWindow::QtTarvexWindow(TBX3& adapter) : QtTarvexWindow(adapter, Services{}) {}
+
+QtTarvexWindow::QtTarvexWindow(TBX3& adapter, Services services, QWidget* parent)
+    : QDialog(parent),
+      messages_(services.messages ? services.messages : &QtMessageService()),
+      files_(services.files ? services.files : &QtFileChooser()) {
+    window_resources::Init();
+    // The design's name, for tests and accessibility tools.
+    setObjectName(QStringLiteral("CTarvexDlg"));
+    icon = QIcon(QString::fromLatin1(window_resources::kIconPath));
+    // The accelerators are the menu actions' shortcuts.
+    BuildWindow();
+    BuildMenu();
+    AcceptSettingsFileDrops();
+    RetranslateUi();
+    dlg_ = std::make_unique<CTarvexDlg>(adapter, *this);
+}
+
+QtTarvexWindow::~QtTarvexWindow() {
+    // No frame may go out once the window is gone, and no handler may run on half a window.
+    dlg_.reset();
+    SetWaitCursor(false);
+}
+
+bool QtTarvexWindow::OnInitDialog() {
+    setWindowIcon(icon);
+    if (!dlg_->OnInitDialog()) return false;
+    // The designed size (491 x 353 dialog units), or more when the captions need it.
+    resize(sizeHint().expandedTo(QSize(980, 640)));
+    return true;
+}
+
+// ---- Access -------------------------------------------------------------------------------
+
+QWidget* QtTarvexWindow::Control(int id) const {
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+QAction* QtTarvexWindow::Action(int commandId) const {
+    const auto it = actions_.find(commandId);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QSlider* QtTarvexWindow::Slider(int id) const {
+    return qobject_cast<QSlider*>(Control(id));
+}
+
+QLineEdit* QtTarvexWindow::Edit(int id) const {
+    return qobject_cast<QLineEdit*>(Control(id));
+}
+
+void QtTarvexWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) RetranslateUi();
+    QDialog::changeEvent(event);
+}
+
+// ---- The controls ---------------------------------------------------------------------------
+
+void QtTarvexWindow::SetText(int id, const std::string& text) {
+    QLineEdit* edit = Edit(id);
+    if (edit == nullptr) return;
+    const QString value = FromUtf8(text);
+    const bool changed = edit->text() != value;
+    edit->setText(value);
+    // A new prompt is spoken at once, wherever the focus is.
+    if (id == ids::Status && changed) window_access::AnnounceStatus(edit);
+}
+
+std::string QtTarvexWindow::GetText(int id) const {
+    if (const QLineEdit* edit = Edit(id)) return ToUtf8(edit->text());
+    return {};
+}
+
+void QtTarvexWindow::SetNumber(int id, int value) {
+    SetText(id, std::to_string(value));
+}
+
+int QtTarvexWindow::GetNumber(int id) const {
+    if (const QLineEdit* edit = Edit(id)) return edit->text().trimmed().toInt();
+    return 0;
+}
+
+void QtTarvexWindow::SetCheck(int id, bool checked) {
+    auto* button = qobject_cast<QAbstractButton*>(Control(id));
+    if (button == nullptr) return;
+    // setChecked emits no click, so no handler runs.
+    const QSignalBlocker block(button);
+    button->setChecked(checked);
+}
+
+bool QtTarvexWindow::GetCheck(int id) const {
+    const auto* button = qobject_cast<const QAbstractButton*>(Control(id));
+    return button != nullptr && button->isChecked();
+}
+
+void QtTarvexWindow::SetRadio(int firstId, int lastId, int checkedId) {
+    const auto it = radioGroups_.find(firstId);
+    if (it == radioGroups_.end()) return;
+    QButtonGroup* group = it->second;
+    if (checkedId >= firstId && checkedId <= lastId) {
+        if (QAbstractButton* button = group->button(checkedId - firstId)) {
+            button->setChecked(true);
+            return;
+        }
+    }
+    // No button for this id: none is checked, as the platform shows a radio value that
+    // matches no button.
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons()) b->setChecked(false);
+    group->setExclusive(true);
+}
+
+void QtTarvexWindow::SetEnabled(int id, bool enabled) {
+    if (QWidget* control = Control(id)) {
+        control->setEnabled(enabled);
+    } else if (QAction* action = Action(id)) {
+        // A disabled action's shortcut (Ctrl+W) does nothing, like a grayed item's
+        // accelerator.
+        action->setEnabled(enabled);
+    }
+}
+
+void QtTarvexWindow::SetReadOnly(int id, bool readOnly) {
+    if (QLineEdit* edit = Edit(id)) edit->setReadOnly(readOnly);
+}
+
+void QtTarvexWindow::SetTrackbarRange(int id, int minimum, int maximum, int tick) {
+    QSlider* slider = Slider(id);
+    if (slider == nullptr) return;
+    const QSignalBlocker block(slider);
+    slider->setRange(minimum, maximum);
+    slider->setTickInterval(tick);
+    slider->setTickPosition(QSlider::TicksAbove);
+    slider->setSingleStep(1);
+    slider->setPageStep(tick);
+}
+
+void QtTarvexWindow::SetTrackbarPos(int id, int position) {
+    QSlider* slider = Slider(id);
+    if (slider == nullptr) return;
+    const QSignalBlocker block(slider);
+    slider->setValue(position);
+}
+
+int QtTarvexWindow::GetTrackbarPos(int id) const {
+    const QSlider* slider = Slider(id);
+    return slider != nullptr ? slider->value() : 0;
+}
+
+void QtTarvexWindow::SetListItems(int id, const std::vector<std::string>& items) {
+    auto* list = qobject_cast<QComboBox*>(Control(id));
+    if (list == nullptr) return;
+    const QSignalBlocker block(list);
+    list->clear();
+    for (const std::string& item : items) list->addItem(FromUtf8(item));
+    list->setCurrentIndex(-1);
+}
+
+void QtTarvexWindow::SetListSelection(int id, int index) {
+    auto* list = qobject_cast<QComboBox*>(Control(id));
+    if (list == nullptr) return;
+    // setCurrentIndex does not activate: no handler runs.
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+int QtTarvexWindow::GetListSelection(int id) const {
+    const auto* list = qobject_cast<const QComboBox*>(Control(id));
+    return list != nullptr ? list->currentIndex() : -1;
+}
+
+void QtTarvexWindow::SetFocus(int id) {
+    QWidget* control = Control(id);
+    if (control == nullptr) return;
+    control->setFocus(Qt::OtherFocusReason);
+    if (QLineEdit* edit = Edit(id)) edit->selectAll();
+}
+
+// ---- The window as a whole ---------------------------------------------------------------------
+
+void QtTarvexWindow::SetWaitCursor(bool on) {
+    if (on == waitCursor_ || !HaveGuiApplication()) return;
+    waitCursor_ = on;
+    if (on)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void QtTarvexWindow::Beep() {
+    messages_->Beep();
+}
+
+void QtTarvexWindow::EndDialog(DialogResult result) {
+    if (result == DialogResult::Ok)
+        QDialog::accept();
+    else
+        QDialog::reject();
+}
+
+void QtTarvexWindow::SetTitle(const std::string& title, TitleMarker marker) {
+    if (marker == TitleMarker::None) {
+        setWindowModified(false);
+        setWindowTitle(FromUtf8(title));
+        return;
+    }
+    QString text = FromUtf8(title);
+    text.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));  // a literal "[*]"
+    setWindowTitle(text + QLatin1String("[*]"));
+    setWindowModified(marker == TitleMarker::Modified);
+}
+
+void QtTarvexWindow::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+// ---- Services ------------------------------------------------------------------------------
+
+MessageAnswer QtTarvexWindow::ShowMessage(int id, const std::string& text, MessageIcon icon_,
+                                          MessageButtons buttons) {
+    return messages_->Show(this, id, FromUtf8(text), icon_, buttons);
+}
+
+std::optional<std::string> QtTarvexWindow::ChooseOpenFile(const std::string& folder) {
+    const std::optional<QString> chosen = files_->ChooseOpen(this, FromUtf8(folder));
+    if (!chosen) return std::nullopt;
+    return ToUtf8(*chosen);
+}
+
+std::optional<std::string> QtTarvexWindow::ChooseSaveAsFile() {
+    const std::optional<QString> chosen = files_->ChooseSaveAs(this);
+    if (!chosen) return std::nullopt;
+    return ToUtf8(*chosen);
+}
+
+void QtTarvexWindow::PostToDialogThread(std::function<void()> call) {
+    // Qt drops the call if the window is destroyed first.
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+std::vector<std::string> QtTarvexWindow::LoadRecentFiles() {
+    std::vector<std::string> files;
+    for (const QString& file : UserSettings()->value(kRecentKey).toStringList())
+        files.push_back(ToUtf8(file));
+    return files;
+}
+
+void QtTarvexWindow::SaveRecentFiles(const std::vector<std::string>& paths) {
+    QStringList files;
+    for (const std::string& path : paths) files << FromUtf8(path);
+    UserSettings()->setValue(kRecentKey, files);
+}
+
+std::string QtTarvexWindow::LoadString(int id) {
+    switch (id) {
+        case ids::ParseUint:
+            return ToUtf8(tr("Please enter a positive integer."));
+        case ids::ParseIntRange:
+            return ToUtf8(tr("Please enter an integer between %1 and %2."));
+        default:
+            return ToUtf8(strings::text(id));
+    }
+}
+
+// ---- Recent list
+// ---------------------------------------------------------------------------------
+
+void QtTarvexWindow::BuildRecentMenu(QMenu* file) {
+    for (int i = 0; i < CTarvexDlg::kRecentFiles; ++i) {
+        auto* action = new QAction(this);
+        const int id = ids::FileRecent1 + i;
+        action->setObjectName(QStringLiteral("a%1").arg(id));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, i] { Dialog().OnRecentFile(i); });
+        file->addAction(action);
+        actions_[id] = action;
+    }
+    file->setToolTipsVisible(true);
+    // Another Tarvex may have changed the list since.
+    connect(file, &QMenu::aboutToShow, this, [this] { Dialog().UpdateRecentMenu(); });
+    retranslators_.push_back([this] { SetRecentMenu(recentItems_); });
+}
+
+void QtTarvexWindow::SetRecentMenu(const std::vector<RecentMenuItem>& items) {
+    recentItems_ = items;
+    for (int i = 0; i < CTarvexDlg::kRecentFiles; ++i) {
+        QAction* action = Action(ids::FileRecent1 + i);
+        if (static_cast<std::size_t>(i) >= items.size()) {
+            // An empty list shows one grayed "Recent File" item.
+            action->setVisible(i == 0);
+            action->setEnabled(false);
+            action->setText(tr("Recent File", "menu"));
+            action->setToolTip(QString());
+            continue;
+        }
+        const RecentMenuItem& item = items[static_cast<std::size_t>(i)];
+        action->setText(FromUtf8(item.text));
+        action->setToolTip(FromUtf8(item.path));
+        action->setEnabled(true);
+        action->setVisible(true);
+    }
+}
+
+// ---- Keys and closing --------------------------------------------------------------------------
+
+void QtTarvexWindow::closeEvent(QCloseEvent* event) {
+    // The close box, Alt+F4 and the window manager's close request. A close that
+    // accept()/reject() themselves carry out never arrives here.
+    if (Dialog().Closing() || !isVisible()) {
+        // Either a check is already running (its own answer decides), or there is
+        // nothing left to close.
+        if (Dialog().Closing())
+            event->ignore();
+        else
+            event->accept();
+        return;
+    }
+    Dialog().OnCancel();
+    if (isVisible())
+        event->ignore();
+    else
+        event->accept();
+}
+
+void QtTarvexWindow::keyPressEvent(QKeyEvent* event) {
+    const auto modifiers = event->modifiers();
+    const int key = event->key();
+    if (event->matches(QKeySequence::Cancel)) {
+        Dialog().OnCancel();
+        return;
+    }
+    const bool isReturn =
+        (key == Qt::Key_Return && modifiers == Qt::NoModifier) ||
+        (key == Qt::Key_Enter && (modifiers == Qt::NoModifier || modifiers == Qt::KeypadModifier));
+    if (isReturn) {
+        // Return presses the push button that has the focus (none is a default button);
+        // anywhere else it is the OK command.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            if (button->isEnabled()) button->click();
+        } else {
+            Dialog().OnOK();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// ---- Dropped files -----------------------------------------------------------------------------
+
+void QtTarvexWindow::AcceptSettingsFileDrops() {
+    setAcceptDrops(true);
+    // A line edit that takes text would take a file's path as text instead.
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
+}
+
+void QtTarvexWindow::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void QtTarvexWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (DraggedSettingsFile(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void QtTarvexWindow::dropEvent(QDropEvent* event) {
+    const std::optional<std::vector<std::string>> paths = DraggedPaths(event);
+    if (!paths || !CTarvexDlg::DroppedSettingsFile(*paths)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Opened once the drag has ended, so a message box does not hold up the file manager.
+    QMetaObject::invokeMethod(
+        this, [this, files = *paths] { Dialog().OnDropFiles(files); }, Qt::QueuedConnection);
+}
+
+bool QtTarvexWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Files dragged over a line edit are the window's to take or refuse; dragged text stays
+    // the line edit's.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+        if (type == QEvent::Drop)
+            dropEvent(static_cast<QDropEvent*>(event));
+        else
+            dragMoveEvent(static_cast<QDragMoveEvent*>(event));
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -1,16 +1,10 @@
 // The limit-point procedure: Enter puts the gyro into its limit mode and streams bus
 // frames so the tail servo follows the Position slider; two Sets place the two limits.
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QMetaObject>
-#include <QSignalBlocker>
-#include <QSlider>
 #include <exception>
 
+#include "dialog/CTarvexDlg.h"
 #include "gyro/BusFrame.h"
 #include "gyro/Pause.h"
-#include "ui/StringTableQt.h"
-#include "ui/CTarvexDlg.h"
 
 namespace {
 
@@ -31,10 +25,8 @@ void CTarvexDlg::OnEnterClicked() {
     if (!ControlsToValues()) {
         // The ID box refused its text and every value kept its old contents; the two
         // that drive the procedure are taken from their controls anyway.
-        if (auto* enter = qobject_cast<QAbstractButton*>(Control(ids::Enter)))
-            enterPressed = enter->isChecked() ? 1 : 0;
-        if (auto* rudder = qobject_cast<QComboBox*>(Control(ids::RudderChannel)))
-            rudderChannelIndex = rudder->currentIndex();
+        enterPressed = window_.GetCheck(ids::Enter) ? 1 : 0;
+        rudderChannelIndex = window_.GetListSelection(ids::RudderChannel);
     }
     if (enterPressed == 0) {
         // The user released Enter during the procedure.
@@ -45,8 +37,8 @@ void CTarvexDlg::OnEnterClicked() {
 
     limitPointA = kFirstPointStart;
     limitPointB = kSecondPointStart;
-    Control(ids::PositionSlider)->setEnabled(true);
-    Control(ids::Set)->setEnabled(true);
+    window_.SetEnabled(ids::PositionSlider, true);
+    window_.SetEnabled(ids::Set, true);
     limitStep = 0;
     try {
         gyro.SetLimitMode(true);
@@ -59,20 +51,17 @@ void CTarvexDlg::OnEnterClicked() {
         return;
     }
     PauseFor(kSettle);
-    auto* slider = qobject_cast<QSlider*>(Control(ids::PositionSlider));
-    BusFrame.setChannel(rudderChannelIndex, static_cast<std::uint16_t>(slider->value()));
+    BusFrame.setChannel(rudderChannelIndex,
+                        static_cast<std::uint16_t>(window_.GetTrackbarPos(ids::PositionSlider)));
 
     const std::uint64_t run = ++streamRun_;
     const bool started = streamTimer.Start(adapter, [this, run] {
-        // On the timer thread. The call is queued to the window's thread; Qt drops it if
-        // the window is destroyed first (the timer is joined before the window's QObject
-        // part goes away, so the window is alive whenever this runs).
-        QMetaObject::invokeMethod(
-            this,
-            [this, run] {
-                if (run == streamRun_ && enterPressed != 0) OnStreamFailed();
-            },
-            Qt::QueuedConnection);
+        // On the timer thread. The call is queued to the dialog thread; the window drops it
+        // when it is destroyed first (the timer is joined when the behaviour goes, before
+        // its window).
+        window_.PostToDialogThread([this, run] {
+            if (run == streamRun_ && enterPressed != 0) OnStreamFailed();
+        });
     });
     if (!started) {
         // Without a stream the servo would not follow: report it instead of going on.
@@ -80,25 +69,25 @@ void CTarvexDlg::OnEnterClicked() {
         ShowMessage(104, MessageIcon::Stop);
         return;
     }
-    statusText = strings::text(121);
+    statusText = Text(121);
     ValuesToControls();
 }
 
 void CTarvexDlg::OnSetClicked() {
     if (enterPressed == 0) return;  // Set is enabled only during the procedure
-    auto* slider = qobject_cast<QSlider*>(Control(ids::PositionSlider));
 
     if (limitStep == 0) {
-        limitPointA = static_cast<std::uint16_t>(SliderToLimitRaw(slider->value()));
+        limitPointA = static_cast<std::uint16_t>(
+            SliderToLimitRaw(window_.GetTrackbarPos(ids::PositionSlider)));
         if (!CheckLimitRange()) {
-            // The message box ran an event loop: a failed stream may have ended the
+            // The message box ran a message loop: a failed stream may have ended the
             // procedure meanwhile.
             if (enterPressed != 0) StopLimitSetting();
             return;
         }
-        Messages().Beep();
+        window_.Beep();
         limitStep = 1;
-        statusText = strings::text(122);
+        statusText = Text(122);
         ValuesToControls();
         return;
     }
@@ -106,12 +95,13 @@ void CTarvexDlg::OnSetClicked() {
     // The servo goes back to neutral before the second point is judged.
     BusFrame.setChannel(rudderChannelIndex, static_cast<std::uint16_t>(kPositionCentre));
     PauseFor(kSettle);
-    limitPointB = static_cast<std::uint16_t>(SliderToLimitRaw(slider->value()));
+    limitPointB =
+        static_cast<std::uint16_t>(SliderToLimitRaw(window_.GetTrackbarPos(ids::PositionSlider)));
     if (!CheckLimitRange() || !CheckLimitSides()) {
         if (enterPressed != 0) StopLimitSetting();
         return;
     }
-    Messages().Beep();
+    window_.Beep();
     streamTimer.Stop();
     ++streamRun_;
 
@@ -126,7 +116,7 @@ void CTarvexDlg::OnSetClicked() {
     // The gyro is not taken out of its limit mode here: the new limits go to it with the
     // next Write.
     ResetLimitControls();
-    statusText = strings::text(123);
+    statusText = Text(123);
     ValuesToControls();
 }
 
@@ -170,13 +160,10 @@ bool CTarvexDlg::EndLimitSetting() {
 }
 
 void CTarvexDlg::ResetLimitControls() {
-    Control(ids::PositionSlider)->setEnabled(false);
-    Control(ids::Set)->setEnabled(false);
+    window_.SetEnabled(ids::PositionSlider, false);
+    window_.SetEnabled(ids::Set, false);
     enterPressed = 0;
-    if (auto* slider = qobject_cast<QSlider*>(Control(ids::PositionSlider))) {
-        const QSignalBlocker block(slider);
-        slider->setValue(kPositionCentre);
-    }
+    window_.SetTrackbarPos(ids::PositionSlider, kPositionCentre);
     ReadSliders();
 }
 

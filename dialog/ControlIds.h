@@ -1,5 +1,7 @@
-// The window's control ids and command ids. Each control's object name is "c" followed by
-// its id (for example "c1046"), so tests and accessibility tools can find it.
+// The window's control ids, command ids and the string ids a window supplies itself. In the
+// Qt window each control's object name is "c" followed by its id (for example "c1046") and
+// each menu action's "a" followed by its command id, so tests and accessibility tools can
+// find them.
 #pragma once
 
 namespace ids {
@@ -81,5 +83,12 @@ enum Command : int {
     ConnectRead = 32771,
     ConnectWrite = 32772,
     FileRestore = 32781,  // Restore Previous Settings: File > Open in the backups folder
+};
+// Texts of the dialog framework rather than of the program's string table, which every
+// window supplies through DialogControls::LoadString in its language (the ids are the
+// framework's own: AFX_IDP_PARSE_UINT and AFX_IDP_PARSE_INT_RANGE).
+enum FrameworkString : int {
+    ParseUint = 0xF11A,      // "Please enter a positive integer."
+    ParseIntRange = 0xF114,  // "Please enter an integer between %1 and %2."
 };
 }  // namespace ids
