@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FrameKinds.h"
 #include "tests/support/PosixShim.h"
 #include "tests/support/RecordingPause.h"
 #include "tests/support/VirtualGyro.h"
@@ -238,7 +239,7 @@ class FakeWindow final : public DialogControls {
 
 // The virtual gyro with the frame kinds of its command log.
 struct Gyro {
-    enum class Frame { Read, Page, LimitOn, LimitOff, Other };
+    using Frame = FrameKind;
 
     static VirtualGyro& vg() { return VirtualGyro::Get(); }
     static void reset() { vg().reset(); }
@@ -253,27 +254,8 @@ struct Gyro {
         vg().getRecord(r.bytes.data());
         return r;
     }
-    // What a command frame asked for, by its restored flags byte. The limit-mode-off frame
-    // holds the flags of the frame before, so it is told by its place: the first frame
-    // after a limit-mode-on frame that does not ask for a read or the limit mode.
     static std::vector<Frame> Frames(std::size_t from = 0) {
-        std::vector<Frame> kinds;
-        Frame previous = Frame::Other;
-        for (std::size_t i = 0; i < commandCount(); ++i) {
-            const std::uint8_t flags = command(i)[15];
-            Frame kind = Frame::Other;
-            if (flags & 0x04)
-                kind = Frame::Read;
-            else if (flags & 0x10)
-                kind = Frame::LimitOn;
-            else if (previous == Frame::LimitOn)
-                kind = Frame::LimitOff;
-            else if (flags & 0x08)
-                kind = Frame::Page;
-            if (i >= from) kinds.push_back(kind);
-            previous = kind;
-        }
-        return kinds;
+        return ClassifyFrames(commandCount(), command, from);
     }
 };
 using Frame = Gyro::Frame;

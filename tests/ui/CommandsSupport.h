@@ -22,10 +22,11 @@
 #include <vector>
 
 #include "gyro/BusFrame.h"
-#include "ui/StringTableQt.h"
+#include "tests/support/FrameKinds.h"
 #include "tests/support/RecordingPause.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/QtTarvexWindow.h"
+#include "ui/StringTableQt.h"
 
 namespace uitest {
 
@@ -88,30 +89,17 @@ struct VirtualGyro {
         return r;
     }
 
-    // What a command frame asked for, by its restored flags byte. The limit-mode-off frame
-    // holds the flags of the frame before, so it is told by its place: the first frame
-    // after a limit-mode-on frame that does not ask for a read or the limit mode.
-    enum class Frame { Read, Page, LimitOn, LimitOff, Other };
+    // What each command frame asked for (tests/support/FrameKinds.h).
+    using Frame = FrameKind;
     std::vector<Frame> Frames(std::size_t from = 0) const {
-        std::vector<Frame> kinds;
-        Frame previous = Frame::Other;
-        for (std::size_t i = 0; i < commandCount(); ++i) {
-            std::array<std::uint8_t, 17> f{};
-            commandFrame(i, f.data());
-            const std::uint8_t flags = f[15];
-            Frame kind = Frame::Other;
-            if (flags & 0x04)
-                kind = Frame::Read;
-            else if (flags & 0x10)
-                kind = Frame::LimitOn;
-            else if (previous == Frame::LimitOn)
-                kind = Frame::LimitOff;
-            else if (flags & 0x08)
-                kind = Frame::Page;
-            if (i >= from) kinds.push_back(kind);
-            previous = kind;
-        }
-        return kinds;
+        return ClassifyFrames(
+            commandCount(),
+            [this](std::size_t i) {
+                std::array<std::uint8_t, 17> f{};
+                commandFrame(i, f.data());
+                return f;
+            },
+            from);
     }
 };
 
