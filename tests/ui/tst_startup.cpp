@@ -14,11 +14,11 @@
 #include <memory>
 
 #include "RecordingPause.h"
-#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CTarvexApp.h"
 #include "ui/QtTarvexWindow.h"
+#include "ui/StringTableQt.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include <memory>
 
 #include "gyro/BusFrame.h"
-#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "tests/ui/UiFakes.h"
 #include "ui/CAboutDlg.h"
 #include "ui/QtTarvexWindow.h"
+#include "ui/StringTableQt.h"
 
 namespace {
 
