@@ -157,3 +157,15 @@ TEST(WindowEndToEnd, ReadWriteFilesLimitsAndTheExitCheck) {
     EXPECT_TRUE(w.host.Ended());
     EXPECT_EQ(w.host.Result(), IDCANCEL);
 }
+
+// Without the driver the window says so and ends before it was ever shown, as on Linux.
+TEST(WindowEndToEnd, WithoutTheDriverTheMessageAndNoWindow) {
+    BehaviourWindow w(tarvex_win::Language::English, "C:\\nowhere\\ftd2xx.dll");
+    EXPECT_EQ(w.Dialog(), nullptr);
+    EXPECT_TRUE(w.host.Ended());
+    EXPECT_EQ(w.host.Result(), IDCANCEL);
+    EXPECT_EQ(w.services.Ids(), std::vector<int>{118});
+    ASSERT_FALSE(w.services.shown.empty());
+    EXPECT_EQ(w.services.shown[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(w.services.shown[0].text, L"The device driver for TBX-3 is not installed.");
+}

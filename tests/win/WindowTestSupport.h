@@ -145,8 +145,13 @@ struct TestServices final : tarvex_win::WindowServices {
     }
 };
 
-// The tests' own registry key for the recent list, emptied before and after.
-inline constexpr const wchar_t* kTestRegistryKey = L"Software\\Tarvex window tests";
+// The test process's own registry key for the recent list, emptied before and after (test
+// processes run side by side in one prefix).
+inline const std::wstring& TestRegistryKey() {
+    static const std::wstring key =
+        L"Software\\Tarvex window tests\\" + std::to_wstring(GetCurrentProcessId());
+    return key;
+}
 
 // tarvex.exe's window as the program builds it (Win32Window over the host, CTarvexDlg
 // behind it), hidden, connected to a fresh virtual gyro in this process, with the boxes
@@ -161,7 +166,9 @@ class BehaviourWindow {
     std::unique_ptr<tarvex_win::Win32Window> window;
     std::vector<tarvex_win::Handler> handlers;
 
-    explicit BehaviourWindow(tarvex_win::Language language = tarvex_win::Language::English)
+    // driver: another D2XX library for the adapter than the virtual gyro (a missing one, say).
+    explicit BehaviourWindow(tarvex_win::Language language = tarvex_win::Language::English,
+                             const char* driver = nullptr)
         : host(GetModuleHandleW(nullptr), language) {
         static const bool registered = [] {
             INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), 0xFF};
@@ -170,9 +177,10 @@ class BehaviourWindow {
         (void)registered;
         dialogtest::ScratchStateFolder();
         VirtualGyro::Fresh();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestRegistryKey);
+        if (driver != nullptr) ::setenv("TARVEX_D2XX", driver, 1);
+        RegDeleteTreeW(HKEY_CURRENT_USER, TestRegistryKey().c_str());
         window =
-            std::make_unique<tarvex_win::Win32Window>(host, adapter, services, kTestRegistryKey);
+            std::make_unique<tarvex_win::Win32Window>(host, adapter, services, TestRegistryKey());
         window->SetHandlerObserver([this](tarvex_win::Handler h) { handlers.push_back(h); });
         dialog_ = host.Create(false);
         pause.clear();
@@ -180,7 +188,9 @@ class BehaviourWindow {
     ~BehaviourWindow() {
         window.reset();
         dialogtest::Gyro::setFaults("");
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestRegistryKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, TestRegistryKey().c_str());
+        // The common parent goes with the last process's key.
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tarvex window tests");
     }
     BehaviourWindow(const BehaviourWindow&) = delete;
     BehaviourWindow& operator=(const BehaviourWindow&) = delete;
