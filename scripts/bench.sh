@@ -4,9 +4,9 @@
 #   scripts/bench.sh            (build folder: build-bench, Release)
 #   scripts/bench.sh --cli      only tarvex-cli before and after (about a minute): replaces
 #                               that section of docs/performance.md, keeps the rest
-#   scripts/bench.sh --windows-stream
-#                               only the stream through tarvex.exe's window under Wine (a
-#                               minute, after scripts/windows.sh): replaces that section
+#   scripts/bench.sh --windows  only the Windows window's stream under Wine and the Windows
+#                               packages (a minute and a half, after scripts/windows.sh):
+#                               replaces those two sections
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -87,7 +87,7 @@ window_stream() {
         echo "Wine's display driver without a display) over the virtual gyro, Read and then Enter"
         echo "clicked, so the limit procedure's stream runs as the window starts it; the frames'"
         echo "arrivals at the gyro are stamped by watching its frame count between the window's"
-        echo "messages, on $(date -u '+%Y-%m-%d %H:%M UTC') (\`scripts/bench.sh --windows-stream\`)."
+        echo "messages, on $(date -u '+%Y-%m-%d %H:%M UTC') (\`scripts/bench.sh --windows\`)."
         echo "The stamps carry the polling's own delay, so the spread is an upper bound of the"
         echo "stream's; compare the core's \`StreamTimer\` under Wine above."
         echo
@@ -95,6 +95,40 @@ window_stream() {
         cat "$work/window_stream.txt"
         echo '```'
     } >"$work/window_stream_section.md"
+}
+
+# The Windows packages' sizes, once scripts/windows.sh has built them: the files as
+# installed (stripped), the MSI and the .zip; and the window's start time (through
+# scripts/windows-screenshots.sh). Writes $work/windows_sizes.txt.
+windows_packages() {
+    windows_build=$root/build-windows
+    if [ -f "$windows_build/installer/files/tarvex.exe" ]; then
+        {
+            echo "| file | size |"
+            echo "|---|---|"
+            for f in "$windows_build"/installer/files/*.exe "$windows_build"/installer/files/*.dll \
+                "$windows_build"/Tarvex-*-x64.msi "$windows_build"/Tarvex-*-x64.zip; do
+                [ -f "$f" ] || continue
+                size=$(stat -c %s "$f")
+                echo "| \`$(basename "$f")\` | $size bytes ($(awk -v b="$size" 'BEGIN { printf "%.0f", b / 1024 }') KiB) |"
+            done
+        } >"$work/windows_sizes.txt"
+        # From the start of tarvex.exe under Wine to its window on an X screen.
+        # (the screenshots script takes its build folder relative to the tree)
+        if TARVEX_WINDOWS_BUILD_DIR=build-windows "$root/scripts/windows-screenshots.sh" >/dev/null &&
+            [ -s "$windows_build/screenshots/start-times.txt" ]; then
+            {
+                echo
+                echo "From the start of \`tarvex.exe --simulate --language <xx>\` under Wine to its window"
+                echo "on an Xvfb screen, polled every 50 ms; the first start (en) also starts the prefix's"
+                echo "Wine server and services, the others find them running:"
+                echo
+                echo "| language | start to window |"
+                echo "|---|---|"
+                awk '{ printf "| %s | %s s |\n", $1, $2 }' "$windows_build/screenshots/start-times.txt"
+            } >>"$work/windows_sizes.txt"
+        fi
+    fi
 }
 
 # Replaces the section of $out that starts with heading $1 (to the next "## " heading or
@@ -113,14 +147,24 @@ open(sys.argv[1], "w", encoding="utf-8").write(doc)
 PY
 }
 
-if [ "${1:-}" = --windows-stream ]; then
+if [ "${1:-}" = --windows ]; then
     window_stream
-    if [ ! -s "$work/window_stream_section.md" ]; then
-        echo "bench: no tarvex_window_stream.exe in build-windows, or Wine is missing; run scripts/windows.sh first" >&2
+    windows_packages
+    if [ ! -s "$work/window_stream_section.md" ] || [ ! -s "$work/windows_sizes.txt" ]; then
+        echo "bench: no Windows build in build-windows, or Wine is missing; run scripts/windows.sh first" >&2
         exit 1
     fi
     replace_section "## The Windows window's stream under Wine" "$work/window_stream_section.md"
-    echo "bench: wrote the Windows window's stream section of $out"
+    {
+        echo "## The Windows packages"
+        echo
+        echo "From \`build-windows\` (MinGW-w64, static C and C++ run-time libraries): the files"
+        echo "as the installer and the .zip carry them, stripped, and the two packages."
+        echo
+        cat "$work/windows_sizes.txt"
+    } >"$work/windows_packages_section.md"
+    replace_section "## The Windows packages" "$work/windows_packages_section.md"
+    echo "bench: wrote the Windows sections of $out"
     exit 0
 fi
 
@@ -212,35 +256,7 @@ fi
 
 window_stream
 
-# The Windows packages' sizes, once scripts/windows.sh has built them: the files as
-# installed (stripped), the MSI and the .zip.
-windows_build=$root/build-windows
-if [ -f "$windows_build/installer/files/tarvex.exe" ]; then
-    {
-        echo "| file | size |"
-        echo "|---|---|"
-        for f in "$windows_build"/installer/files/*.exe "$windows_build"/installer/files/*.dll \
-            "$windows_build"/Tarvex-*-x64.msi "$windows_build"/Tarvex-*-x64.zip; do
-            [ -f "$f" ] || continue
-            size=$(stat -c %s "$f")
-            echo "| \`$(basename "$f")\` | $size bytes ($(awk -v b="$size" 'BEGIN { printf "%.0f", b / 1024 }') KiB) |"
-        done
-    } >"$work/windows_sizes.txt"
-    # From the start of tarvex.exe under Wine to its window on an X screen.
-    if TARVEX_WINDOWS_BUILD_DIR=$windows_build "$root/scripts/windows-screenshots.sh" >/dev/null &&
-        [ -s "$windows_build/screenshots/start-times.txt" ]; then
-        {
-            echo
-            echo "From the start of \`tarvex.exe --simulate --language <xx>\` under Wine to its window"
-            echo "on an Xvfb screen, polled every 50 ms; the first start (en) also starts the prefix's"
-            echo "Wine server and services, the others find them running:"
-            echo
-            echo "| language | start to window |"
-            echo "|---|---|"
-            awk '{ printf "| %s | %s s |\n", $1, $2 }' "$windows_build/screenshots/start-times.txt"
-        } >>"$work/windows_sizes.txt"
-    fi
-fi
+windows_packages
 
 value() { awk -v k="$1:" '$1 == k { print $2; exit }' "$results"; }
 abs() { awk -v v="$1" 'BEGIN { printf "%.3f", v < 0 ? -v : v }'; }
