@@ -178,6 +178,10 @@ class ServicesTest : public QObject {
             QVERIFY(view != nullptr);
             // The folder is read in the background.
             QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+            // ... and sorted once it has been read, newest first: under load the rows can
+            // be counted before the sort has run.
+            QTRY_COMPARE(view->model()->index(0, 0, view->rootIndex()).data().toString(),
+                         QStringLiteral("z-newer.tcf"));
             for (int row = 0; row < 2; ++row)
                 rows << view->model()->index(row, 0, view->rootIndex()).data().toString();
             // The user picks the second one in the list.
