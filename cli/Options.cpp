@@ -61,7 +61,7 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
-const char* const kValueOptions[] = {"-o",      "--output",  "--position", "--seconds",
+const char* const kValueOptions[] = {"-o",       "--output",  "--position", "--seconds",
                                      "--driver", "--adapter", "--language"};
 
 bool TakesValue(const std::string& argument) {
@@ -73,7 +73,8 @@ bool TakesValue(const std::string& argument) {
 
 // The parser's complaint in the words tarvex-cli always used: "Unknown option 'bogus'.",
 // "Missing value after '-o'.", else CLI11's own.
-std::string ParseErrorText(const std::vector<std::string>& arguments, const CLI::ParseError& error) {
+std::string ParseErrorText(const std::vector<std::string>& arguments,
+                           const CLI::ParseError& error) {
     bool optionsEnd = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
@@ -219,11 +220,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         const CLI::Option* option;
         const char* name;
     };
-    const Named named[] = {{oOutput, "output"},   {oJson, "json"},         {oPosition, "position"},
-                           {oSeconds, "seconds"}, {oDriver, "driver"},     {oSimulate, "simulate"},
-                           {oAdapter, "adapter"}, {oLanguage, "language"}, {oNoBackup, "no-backup"}};
+    const Named named[] = {
+        {oOutput, "output"},   {oJson, "json"},         {oPosition, "position"},
+        {oSeconds, "seconds"}, {oDriver, "driver"},     {oSimulate, "simulate"},
+        {oAdapter, "adapter"}, {oLanguage, "language"}, {oNoBackup, "no-backup"}};
     for (const Named& n : named) {
-        if (n.option->count() > 1) return Usage(std::string("--") + n.name + " is given more than once");
+        if (n.option->count() > 1)
+            return Usage(std::string("--") + n.name + " is given more than once");
     }
 
     if (positional.empty()) return Usage("no command given");

@@ -152,8 +152,9 @@ int RunWrite(const Options& options) {
         const std::string folder = BackupFolder();
         backup = SaveBackup(folder, gyro.deviceRecord, std::time(nullptr));
         if (backup.outcome == BackupOutcome::Failed) {
-            const std::string reason = backup.error ? backup.error.message()
-                                                    : strings::Text(SaveFailureMessage(backup.file));
+            const std::string reason = backup.error
+                                           ? backup.error.message()
+                                           : strings::Text(SaveFailureMessage(backup.file));
             Print(stderr, strings::Format(strings::Text(136), folder, reason));
             return kExitFile;
         }
@@ -246,8 +247,8 @@ int RunServo(const Options& options) {
         const char* side = options.position < kServoPositionCentre   ? ", below neutral"
                            : options.position > kServoPositionCentre ? ", above neutral"
                                                                      : "";
-        Out("Position: " + std::to_string(limitPercent(static_cast<std::uint16_t>(raw))) +
-            " % (" + std::to_string(raw) + ")" + side);
+        Out("Position: " + std::to_string(limitPercent(static_cast<std::uint16_t>(raw))) + " % (" +
+            std::to_string(raw) + ")" + side);
         Out(duration ? "Holding for " + Seconds(*options.seconds) + " s."
                      : std::string("Holding until interrupted (Ctrl+C)."));
         failure = DriveServo(gyro, options.position, duration, g_interrupted);

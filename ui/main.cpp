@@ -2,9 +2,9 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "ui/StringTableQt.h"
 #include "resources/window/WindowResources.h"
 #include "ui/CTarvexApp.h"
+#include "ui/StringTableQt.h"
 
 int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tarvex"));

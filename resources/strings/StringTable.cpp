@@ -125,7 +125,8 @@ std::string Environment(const char* name) {
 std::string Utf8(const wchar_t* wide, int length) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
     return text;
 }
 #endif
@@ -157,8 +158,8 @@ std::vector<std::string> SystemLanguages() {
         if (!locale.empty()) break;
     }
     // gettext's rule: LANGUAGE lists the languages in order, unless the locale is C.
-    const bool plain = locale.empty() || locale == "C" || locale.starts_with("C.") ||
-                       locale == "POSIX";
+    const bool plain =
+        locale.empty() || locale == "C" || locale.starts_with("C.") || locale == "POSIX";
     const std::string list = Environment("LANGUAGE");
     if (!plain && !list.empty()) {
         std::size_t start = 0;
@@ -210,7 +211,7 @@ std::string PickFromInterfaceLanguages(const std::vector<std::string>& languages
 
 std::string ChooseLanguage(std::string_view requested) {
     const char* known = KnownLanguage(requested);
-    const std::string language = known != nullptr ? std::string(known)
+    const std::string language = known != nullptr    ? std::string(known)
                                  : requested.empty() ? PickFromInterfaceLanguages(SystemLanguages())
                                                      : std::string("en");
     State& state = Current();
@@ -239,8 +240,7 @@ std::string PlainCaption(std::string_view caption) {
     for (std::size_t i = 0; i < caption.size(); ++i) {
         const char c = caption[i];
         // The Japanese and German style: a marker "(&X)" after the words.
-        if (c == '(' && i + 3 < caption.size() && caption[i + 1] == '&' &&
-            caption[i + 3] == ')') {
+        if (c == '(' && i + 3 < caption.size() && caption[i + 1] == '&' && caption[i + 3] == ')') {
             i += 3;
             continue;
         }

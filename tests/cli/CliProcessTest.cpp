@@ -98,7 +98,9 @@ class CliProcessTest : public ::testing::Test {
         return Run(args);
     }
 
-    void Faults(const std::string& faults) { env_["TARVEX_VGYRO_FAULTS"] = faults; }
+    void Faults(const std::string& faults) {
+        env_["TARVEX_VGYRO_FAULTS"] = faults;
+    }
 
     Bytes ReadFile(const std::string& path) const {
         std::ifstream file(PathFromUtf8(path), std::ios::binary);
@@ -206,15 +208,16 @@ TEST_F(CliProcessTest, WriteKeepsTheGyrosPreviousSettings) {
         ASSERT_EQ(listed.size(), static_cast<std::size_t>(step.backups)) << step.file;
         const Json& newest = listed.front();
         const std::string path = newest["path"].get<std::string>();
-        EXPECT_TRUE(fs::equivalent(PathFromUtf8(path).parent_path(), PathFromUtf8(folder)))
-            << path;
+        EXPECT_TRUE(fs::equivalent(PathFromUtf8(path).parent_path(), PathFromUtf8(folder))) << path;
         EXPECT_EQ(ReadFile(path), ReadFile(Path("held.tcf"))) << step.file;
         EXPECT_EQ(newest["gyroId"].get<int>(), wanted.gyroId());
         // Named by ID and the listed time: 2026-12-07T14:30:15 is 1234-20261207-143015.
         std::string stamp;
         for (char c : newest["time"].get<std::string>()) {
-            if (c == 'T') stamp += '-';
-            else if (c != '-' && c != ':') stamp += c;
+            if (c == 'T')
+                stamp += '-';
+            else if (c != '-' && c != ':')
+                stamp += c;
         }
         EXPECT_TRUE(Utf8Path(PathFromUtf8(path).filename())
                         .starts_with(std::to_string(wanted.gyroId()) + "-" + stamp))
@@ -243,7 +246,8 @@ TEST_F(CliProcessTest, UnsavableBackupStopsTheWrite) {
     EXPECT_TRUE(refused.err.starts_with("The gyro's current settings could not be backed up to " +
                                         Path("blocked/tarvex/backups") + " ("))
         << refused.err;
-    EXPECT_TRUE(refused.err.ends_with("Nothing was written; --no-backup writes without a backup.\n"))
+    EXPECT_TRUE(
+        refused.err.ends_with("Nothing was written; --no-backup writes without a backup.\n"))
         << refused.err;
     ASSERT_EQ(RunGyro({"read", "-o", Path("after.tcf")}).status, 0);
     EXPECT_EQ(ReadFile(Path("after.tcf")), ReadFile(Path("before.tcf")));
@@ -310,8 +314,9 @@ TEST_F(CliProcessTest, ListsAdaptersAndOpensOneBySerialNumber) {
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out, "0  VGYRO0001  TBX-3 (virtual)\n");
     const Result json = RunGyro({"list", "--json"});
-    EXPECT_EQ(Json::parse(json.out, nullptr, false),
-              Json::array({{{"index", 0}, {"serial", "VGYRO0001"}, {"description", "TBX-3 (virtual)"}}}));
+    EXPECT_EQ(
+        Json::parse(json.out, nullptr, false),
+        Json::array({{{"index", 0}, {"serial", "VGYRO0001"}, {"description", "TBX-3 (virtual)"}}}));
 
     const Result named = RunGyro({"--adapter", "VGYRO0001", "read"});
     EXPECT_EQ(named.status, 0) << named.err;
@@ -425,9 +430,9 @@ TEST_F(CliProcessTest, BadFilesAreRefused) {
     for (const std::string& file : bad) {
         // write checks its file before it looks for the gyro: no driver is needed.
         const Args commands[] = {{"show", file},
-                                        {"diff", file, Path("good.tcf")},
-                                        {"diff", Path("good.tcf"), file},
-                                        {"--driver", Path("none.so"), "write", file}};
+                                 {"diff", file, Path("good.tcf")},
+                                 {"diff", Path("good.tcf"), file},
+                                 {"--driver", Path("none.so"), "write", file}};
         for (const Args& args : commands) {
             const Result result = Run(args);
             EXPECT_EQ(result.status, 3) << Join(args);

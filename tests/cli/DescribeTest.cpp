@@ -133,11 +133,10 @@ TEST(DescribeTest, DiffLinesTellBothSides) {
     EXPECT_TRUE(Contains(lines, "Flight Mode: F3C -> 3D"));
     EXPECT_TRUE(Contains(lines, "Yaw Rate: 100 % (450) -> 100 % (720)"));
     EXPECT_TRUE(Contains(lines, "EXP Holdex: -40 -> -20"));
-    EXPECT_TRUE(
-        Contains(lines, "curve46: 100 98 96 94 92 90 88 86 -> 100 100 100 100 100 100 "
-                       "100 100"));
-    for (const std::string& line : lines)
-        EXPECT_FALSE(line.starts_with("imageChecksum")) << line;
+    EXPECT_TRUE(Contains(lines,
+                         "curve46: 100 98 96 94 92 90 88 86 -> 100 100 100 100 100 100 "
+                         "100 100"));
+    for (const std::string& line : lines) EXPECT_FALSE(line.starts_with("imageChecksum")) << line;
     EXPECT_TRUE(cli::DiffLines(a, a).empty());
 }
 

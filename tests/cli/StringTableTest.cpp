@@ -52,8 +52,7 @@ TEST_F(StringTableTest, ExactTexts) {
     };
     for (const Exact& c : cases) {
         Use(c.language);
-        EXPECT_EQ(strings::Text(c.id), c.text)
-            << c.language << " id " << c.id;
+        EXPECT_EQ(strings::Text(c.id), c.text) << c.language << " id " << c.id;
     }
 }
 
@@ -157,8 +156,8 @@ TEST_F(StringTableTest, SystemLanguageFromTheEnvironment) {
     for (const Case& c : cases) {
         const char* values[] = {c.language, c.lcAll, c.lcMessages, c.lang};
         for (int i = 0; i < 4; ++i) ::setenv(names[i], values[i], 1);
-        EXPECT_EQ(Use(""), c.expected) << c.language << "|" << c.lcAll << "|" << c.lcMessages
-                                       << "|" << c.lang;
+        EXPECT_EQ(Use(""), c.expected)
+            << c.language << "|" << c.lcAll << "|" << c.lcMessages << "|" << c.lang;
     }
     for (int i = 0; i < 4; ++i) ::setenv(names[i], saved[static_cast<std::size_t>(i)].c_str(), 1);
 }

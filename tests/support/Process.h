@@ -143,8 +143,10 @@ inline std::wstring Quoted(const std::wstring& arg) {
             ++backslashes;
             continue;
         }
-        if (c == L'"') q.append(backslashes * 2 + 1, L'\\');
-        else q.append(backslashes, L'\\');
+        if (c == L'"')
+            q.append(backslashes * 2 + 1, L'\\');
+        else
+            q.append(backslashes, L'\\');
         backslashes = 0;
         q += c;
     }
