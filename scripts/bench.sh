@@ -147,6 +147,16 @@ open(sys.argv[1], "w", encoding="utf-8").write(doc)
 PY
 }
 
+# The section on the Windows packages' sizes, from windows_packages' table.
+windows_packages_section() {
+    echo "## The Windows packages"
+    echo
+    echo "From \`build-windows\` (MinGW-w64, static C and C++ run-time libraries): the files"
+    echo "as the installer and the .zip carry them, stripped, and the two packages."
+    echo
+    cat "$work/windows_sizes.txt"
+}
+
 if [ "${1:-}" = --windows ]; then
     window_stream
     windows_packages
@@ -155,14 +165,7 @@ if [ "${1:-}" = --windows ]; then
         exit 1
     fi
     replace_section "## The Windows window's stream under Wine" "$work/window_stream_section.md"
-    {
-        echo "## The Windows packages"
-        echo
-        echo "From \`build-windows\` (MinGW-w64, static C and C++ run-time libraries): the files"
-        echo "as the installer and the .zip carry them, stripped, and the two packages."
-        echo
-        cat "$work/windows_sizes.txt"
-    } >"$work/windows_packages_section.md"
+    windows_packages_section >"$work/windows_packages_section.md"
     replace_section "## The Windows packages" "$work/windows_packages_section.md"
     echo "bench: wrote the Windows sections of $out"
     exit 0
@@ -371,12 +374,7 @@ cpu_model=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
     cat "$work/cli_section.md"
     if [ -s "$work/windows_sizes.txt" ]; then
         echo
-        echo "## The Windows packages"
-        echo
-        echo "From \`build-windows\` (MinGW-w64, static C and C++ run-time libraries): the files"
-        echo "as the installer and the .zip carry them, stripped, and the two packages."
-        echo
-        cat "$work/windows_sizes.txt"
+        windows_packages_section
     fi
 } >"$out"
 echo "bench: wrote $out"

@@ -3,19 +3,11 @@
 // connection.
 #include "gyro/SettingsFile.h"
 #include "tests/dialog/DialogTestSupport.h"
+#include "tests/support/FileRecords.h"
 
 using namespace dialogtest;
 
 namespace {
-
-// The factory defaults with a D gain and an ID of their own, as a settings file holds them.
-ParameterRecord FileRecord(std::uint8_t seed) {
-    ParameterRecord r;
-    resetToDefaults(r);
-    r.setDGain(seed);
-    r.setGyroId(static_cast<std::uint16_t>(1000 + seed));
-    return r;
-}
 
 std::string SaveFile(const ScratchDir& dir, const std::string& name, std::uint8_t seed) {
     const std::string path = dir.file(name);

@@ -16,21 +16,13 @@
 
 #include "gyro/SettingsFile.h"
 #include "resources/window/WindowResources.h"
+#include "tests/support/FileRecords.h"
 #include "tests/ui/CommandsSupport.h"
 #include "ui/CTarvexApp.h"
 
 using namespace uitest;
 
 namespace {
-
-// The factory defaults with a D gain and an ID of their own, as a settings file holds them.
-ParameterRecord FileRecord(std::uint8_t seed) {
-    ParameterRecord r;
-    resetToDefaults(r);
-    r.setDGain(seed);
-    r.setGyroId(static_cast<std::uint16_t>(1000 + seed));
-    return r;
-}
 
 QString SaveFile(const QTemporaryDir& dir, const QString& name, std::uint8_t seed) {
     const QString path = dir.filePath(name);
