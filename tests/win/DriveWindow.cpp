@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "win/Utf8.h"
+
 namespace {
 
 DWORD g_process = 0;
@@ -42,16 +44,6 @@ std::wstring TextOf(HWND window) {
     SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
                         nullptr);
     return text;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
 }
 
 // A visible dialog-class window of the program: with owner true a box over its window,
@@ -119,7 +111,7 @@ std::string AnswerBoxes(DWORD firstWait, DWORD followingWait = 500) {
     while (HWND box = WaitFor(true, wait)) {
         const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));
         if (!texts.empty()) texts += " | ";
-        texts += Utf8(text);
+        texts += tarvex_win::Narrow(text);
         const bool question = GetDlgItem(box, IDYES) != nullptr;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(question ? IDYES : IDOK, BN_CLICKED), 0);
         // Gone before the next one is looked for.
@@ -205,7 +197,7 @@ int wmain(int argc, wchar_t** argv) {
 
     HWND dialog = WaitFor(false, 60000);
     if (dialog == nullptr) return fail("no window");
-    std::printf("window: %s\n", Utf8(TextOf(dialog)).c_str());
+    std::printf("window: %s\n", tarvex_win::Narrow(TextOf(dialog)).c_str());
     NewFrames(nullptr);
 
     // Read.
@@ -220,18 +212,18 @@ int wmain(int argc, wchar_t** argv) {
 
     // The limit procedure: Enter, a point on each side, Set after each.
     if (!Send(GetDlgItem(dialog, 1051), BM_CLICK, 0, 0)) return fail("Enter did not answer");
-    const std::string first = Utf8(TextOf(GetDlgItem(dialog, 1061)));
+    const std::string first = tarvex_win::Narrow(TextOf(GetDlgItem(dialog, 1061)));
     if (!Drag(dialog, 1058, 1600)) return fail("Position is grayed after Enter");
     // The stream carries the position to the servo while the user holds it there.
     if (!WaitForServoMove()) return fail("the servo did not move");
     if (!Send(GetDlgItem(dialog, 1052), BM_CLICK, 0, 0)) return fail("Set did not answer");
-    const std::string second = Utf8(TextOf(GetDlgItem(dialog, 1061)));
+    const std::string second = tarvex_win::Narrow(TextOf(GetDlgItem(dialog, 1061)));
     if (!Drag(dialog, 1058, 500)) return fail("Position is grayed after the first point");
     if (!Send(GetDlgItem(dialog, 1052), BM_CLICK, 0, 0)) return fail("Set did not answer");
-    const std::string done = Utf8(TextOf(GetDlgItem(dialog, 1061)));
+    const std::string done = tarvex_win::Narrow(TextOf(GetDlgItem(dialog, 1061)));
     std::printf("limits: status [%s] [%s] [%s] high %s low %s\n", first.c_str(), second.c_str(),
-                done.c_str(), Utf8(TextOf(GetDlgItem(dialog, 1054))).c_str(),
-                Utf8(TextOf(GetDlgItem(dialog, 1056))).c_str());
+                done.c_str(), tarvex_win::Narrow(TextOf(GetDlgItem(dialog, 1054))).c_str(),
+                tarvex_win::Narrow(TextOf(GetDlgItem(dialog, 1056))).c_str());
     Report("Limits", AnswerBoxes(500), true);
 
     // Closing with the limits unwritten: the check asks, Yes writes.
