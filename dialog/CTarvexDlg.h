@@ -5,6 +5,7 @@
 // to the handlers below.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -182,6 +183,10 @@ class CTarvexDlg {
     // The record the gyro held at the last successful Read (or verified Write): what the
     // next Write keeps as a backup first. Empty before the first Read.
     std::optional<ParameterRecord> gyroHeld_;
+    // A Write failed after it began: the gyro may hold any mix of old and new pages until
+    // the next successful Read or Write, so the closing check asks even when the records
+    // agree.
+    bool gyroContentsUnknown_ = false;
     // Keeps gyroHeld_ as a backup; false when that failed and the user chose not to write.
     bool BackUpBeforeWrite();
 
@@ -193,6 +198,10 @@ class CTarvexDlg {
     // Counts stream starts, so a failure posted by an earlier stream is not taken for the
     // running one's.
     std::uint64_t streamRun_ = 0;
+    // The run whose stream failed, set on the timer thread: a failure the dialog thread
+    // must see before its posted report would run (the second Set's pause).
+    std::atomic<std::uint64_t> failedRun_{~std::uint64_t{0}};
+    bool StreamFailedInThisRun() const noexcept { return failedRun_.load() == streamRun_; }
 
     // After a read or write of path: known, the file holds workingRecord and moves to the
     // top of the recent list; otherwise (gone or unreadable) what it holds is unknown and it

@@ -55,6 +55,7 @@ void CTarvexDlg::ReadGyro() {
         return;
     }
     gyroHeld_ = gyro.deviceRecord;
+    gyroContentsUnknown_ = false;
     statusText.clear();
     readFromGyro = true;
     EnableGyroCommands(true);
@@ -73,12 +74,14 @@ bool CTarvexDlg::WriteGyro() {
     try {
         RunWriteCommand(gyro, notUsingId != 0);
     } catch (const std::exception& error) {
+        gyroContentsUnknown_ = true;
         wait.Reset();
         ShowMessage(FailureMessage(CommandKind::Write, error), MessageIcon::Stop);
         return false;
     }
     // The verification read found the working record in the gyro.
     gyroHeld_ = gyro.deviceRecord;
+    gyroContentsUnknown_ = false;
     statusText.clear();
     RefreshFromImage();
     PlaceSliders();
@@ -104,7 +107,7 @@ bool CTarvexDlg::BackUpBeforeWrite() {
 
 bool CTarvexDlg::ConfirmUnwrittenData() {
     if (enterPressed != 0) StopLimitSetting();
-    if (recordsEqual(gyro.workingRecord, gyro.deviceRecord)) return true;
+    if (!gyroContentsUnknown_ && recordsEqual(gyro.workingRecord, gyro.deviceRecord)) return true;
     if (!readFromGyro) {
         ShowMessage(134, MessageIcon::Exclamation);
         return true;

@@ -5,6 +5,7 @@
 
 #include "dialog/CTarvexDlg.h"
 #include "dialog/PathText.h"
+#include "gyro/Backups.h"
 
 // ---- Title ------------------------------------------------------------------------------------
 
@@ -22,7 +23,8 @@ void CTarvexDlg::UpdateTitle() {
 void CTarvexDlg::NoteFileContent(const std::string& path, bool known) {
     std::vector<std::string> files = RecentFiles();
     files.erase(std::remove(files.begin(), files.end(), path), files.end());
-    if (known) {
+    // A backup never enters the list: it is not a file to go back to and save over.
+    if (known && !InBackupFolder(path)) {
         fileContent_ = FileContent{path, gyro.workingRecord};
         files.insert(files.begin(), path);
     } else if (fileContent_ && fileContent_->path == path) {
@@ -39,7 +41,9 @@ void CTarvexDlg::NoteFileContent(const std::string& path, bool known) {
 std::vector<std::string> CTarvexDlg::RecentFiles() {
     std::vector<std::string> files;
     for (const std::string& file : window_.LoadRecentFiles()) {
-        if (file.empty() || std::find(files.begin(), files.end(), file) != files.end()) continue;
+        if (file.empty() || InBackupFolder(file) ||
+            std::find(files.begin(), files.end(), file) != files.end())
+            continue;
         files.push_back(file);
         if (files.size() == static_cast<std::size_t>(kRecentFiles)) break;
     }

@@ -32,9 +32,16 @@ void CTarvexDlg::OpenSettingsFile(const std::string& path) {
         return;
     }
     ReadSettingsFile(path);
-    // Remembered whatever the reader reported, so a later Save goes to the same file.
-    filePath = path;
-    hasFilePath = true;
+    if (InBackupFolder(path)) {
+        // A backup is what the gyro held before a Write and stays so: it opens like a new
+        // file, and Save asks where to put the values.
+        filePath.clear();
+        hasFilePath = false;
+    } else {
+        // Remembered whatever the reader reported, so a later Save goes to the same file.
+        filePath = path;
+        hasFilePath = true;
+    }
     RefreshFromImage();
     PlaceSliders();
     UpdateDirectionLabels();
@@ -51,6 +58,11 @@ void CTarvexDlg::OnFileSaveAs() {
     const std::optional<std::string> chosen = window_.ChooseSaveAsFile();
     if (!chosen) return;
     const std::string path = *chosen;
+    if (InBackupFolder(path)) {
+        // Only the Write keeps files there: nothing is written and nothing remembered.
+        ShowMessage(112, MessageIcon::Stop);
+        return;
+    }
     if (SettingsFileExists(path)) {
         const std::string question = Text(109) + pathtext::FileName(path) + Text(110);
         if (window_.ShowMessage(109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
@@ -74,6 +86,10 @@ void CTarvexDlg::WriteSettingsFile(const std::string& path) {
     // The record goes to a temporary file that replaces the old one only when complete, so
     // a failed save leaves an existing file as it was: what it holds is then still known
     // if it was.
+    if (InBackupFolder(path)) {
+        ShowMessage(112, MessageIcon::Stop);
+        return;
+    }
     const FileResult result = SaveSettingsFile(path, gyro.workingRecord);
     if (result == FileResult::Ok) NoteFileContent(path, true);
     if (result != FileResult::Ok) ShowMessage(SaveFailureMessage(result), MessageIcon::Stop);

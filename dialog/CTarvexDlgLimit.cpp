@@ -59,6 +59,7 @@ void CTarvexDlg::OnEnterClicked() {
         // On the timer thread. The call is queued to the dialog thread; the window drops it
         // when it is destroyed first (the timer is joined when the behaviour goes, before
         // its window).
+        failedRun_.store(run);
         window_.PostToDialogThread([this, run] {
             if (run == streamRun_ && enterPressed != 0) OnStreamFailed();
         });
@@ -95,15 +96,25 @@ void CTarvexDlg::OnSetClicked() {
     // The servo goes back to neutral before the second point is judged.
     BusFrame.setChannel(rudderChannelIndex, static_cast<std::uint16_t>(kPositionCentre));
     PauseFor(kSettle);
+    // The pause ran no posted calls: a stream that failed meanwhile ends the procedure here,
+    // before the point is judged (its posted report is then dropped).
+    if (StreamFailedInThisRun()) {
+        OnStreamFailed();
+        return;
+    }
     limitPointB =
         static_cast<std::uint16_t>(SliderToLimitRaw(window_.GetTrackbarPos(ids::PositionSlider)));
     if (!CheckLimitRange() || !CheckLimitSides()) {
         if (enterPressed != 0) StopLimitSetting();
         return;
     }
-    window_.Beep();
     streamTimer.Stop();
+    if (StreamFailedInThisRun()) {  // failed after the pause, before the stop
+        OnStreamFailed();
+        return;
+    }
     ++streamRun_;
+    window_.Beep();
 
     ParameterRecord& record = gyro.workingRecord;
     const int high = limitPointA > limitPointB ? limitPointA : limitPointB;

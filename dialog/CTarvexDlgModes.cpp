@@ -1,5 +1,7 @@
 // Clicks on the radio buttons and the check box, list selections, the flight- and
 // servo-mode changes and File > Initialize.
+#include <array>
+
 #include "dialog/CTarvexDlg.h"
 
 void CTarvexDlg::OnChannelSelected() {
@@ -28,8 +30,14 @@ void CTarvexDlg::OnNotUsingIdClicked() {
 }
 
 void CTarvexDlg::OnModeChangeClicked() {
+    // The clicked mode, kept across the question: a failed limit stream handled while it
+    // is open puts every value back into the controls, radios included.
+    std::array<bool, ids::Analog - ids::F3C + 1> clicked{};
+    for (int id = ids::F3C; id <= ids::Analog; ++id) clicked[id - ids::F3C] = window_.GetCheck(id);
     // Asked on every click, the already selected radio included.
     if (ShowMessage(107, MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes) {
+        for (int id = ids::F3C; id <= ids::Analog; ++id)
+            window_.SetCheck(id, clicked[id - ids::F3C]);
         StoreToImage();
         applyModeTable(gyro.workingRecord);
     }

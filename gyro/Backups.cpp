@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cwctype>
 #include <filesystem>
 #include <tuple>
 
@@ -96,6 +97,37 @@ BackupResult Failure(FileResult file, std::error_code error) {
 std::string BackupFolder() {
     const fs::path state = TarvexStateFolder();
     return state.empty() ? std::string() : (state / "backups").string();
+}
+
+bool PathInFolder(const std::string& path, const std::string& folder) {
+    if (path.empty() || folder.empty()) return false;
+    const auto resolved = [](const std::string& utf8) {
+        fs::path p(std::u8string(utf8.begin(), utf8.end()));
+        std::error_code ec;
+        fs::path absolute = fs::absolute(p, ec);
+        if (ec) absolute = p;
+        fs::path canonical = fs::weakly_canonical(absolute, ec);
+        if (ec) canonical = absolute.lexically_normal();
+        if (!canonical.has_filename() && canonical.has_parent_path() &&
+            canonical != canonical.root_path())
+            canonical = canonical.parent_path();  // a trailing separator
+        return canonical;
+    };
+    const fs::path inner = resolved(path);
+    const fs::path outer = resolved(folder);
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (i == inner.end()) return false;
+#ifdef _WIN32
+        std::wstring a = i->wstring(), b = o->wstring();
+        for (wchar_t& c : a) c = static_cast<wchar_t>(std::towlower(c));
+        for (wchar_t& c : b) c = static_cast<wchar_t>(std::towlower(c));
+        if (a != b) return false;
+#else
+        if (*i != *o) return false;
+#endif
+    }
+    return true;
 }
 
 std::vector<BackupEntry> ListBackups(const std::string& folder) {

@@ -21,6 +21,16 @@ inline constexpr std::size_t kBackupsKept = 50;
 // when there is no such base folder.
 std::string BackupFolder();
 
+// True when path (UTF-8) names the folder itself or anything inside it, once both are made
+// absolute and resolved (".", "..", symbolic links as far as they exist; on Windows
+// without regard to case). False when either is empty.
+bool PathInFolder(const std::string& path, const std::string& folder);
+// The backups folder is written only by the backup before a Write: a settings file inside
+// it is never a place to save to.
+inline bool InBackupFolder(const std::string& path) {
+    return PathInFolder(path, BackupFolder());
+}
+
 struct BackupEntry {
     std::string path;
     std::uint16_t gyroId = 0;

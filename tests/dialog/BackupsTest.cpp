@@ -154,11 +154,142 @@ TEST_F(BackupsTest, RestoreLoadsLikeOpen) {
     EXPECT_EQ(w.messages.Ids(), Ids({}));
     EXPECT_EQ(w.files.openFolder, BackupsDir());
     EXPECT_EQ(w->gyro.workingRecord, held);
-    EXPECT_EQ(w->filePath, backup);
-    EXPECT_TRUE(w->hasFilePath);
+    EXPECT_FALSE(w->hasFilePath);  // a backup is not a file to save to (BackupsStayAsKept)
     EXPECT_EQ(w.text(ids::DDamping), std::to_string(held.dDamping()));  // shown
 
     // Open itself still starts where the chooser was last.
     w->OnFileOpen();
     EXPECT_TRUE(w.files.openFolder.empty());
+}
+
+// A Write that fails after it began leaves the gyro holding old pages, new pages or both:
+// going back to the read values (undo, or the backup this Write kept) still leaves the
+// closing check asking, until a successful Read or Write tells what the gyro holds.
+TEST_F(BackupsTest, FailedWriteLeavesTheGyroUnknown) {
+    enum class Back { Undo, Restore };
+    enum class Then { Read, Write };
+    struct Row {
+        const char* faults;  // pages cut off after four frames, or the read-back lost
+        Back back;
+        Then then;
+    };
+    const Row kRows[] = {
+        {"write-fails-after=4", Back::Undo, Then::Read},
+        {"write-fails-after=4", Back::Restore, Then::Write},
+        {"fail=FT_Read", Back::Undo, Then::Write},
+        {"fail=FT_Read", Back::Restore, Then::Read},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(std::string(row.faults) + (row.back == Back::Undo ? " undo" : " restore"));
+        SetUp();
+        Harness w;
+        ASSERT_TRUE(w.connected);
+        ASSERT_TRUE(w.Read());
+        const ParameterRecord read = w->gyro.workingRecord;
+        const int damping = w.position(ids::DDampingSlider);
+        w.MoveSlider(ids::DDampingSlider, damping == 60 ? 70 : 60);
+        ASSERT_EQ(w.gyro().setFaults(row.faults), 0);
+        w->OnWrite();
+        ASSERT_EQ(w.messages.Ids(), Ids({104}));
+        w.gyro().setFaults("");
+        if (row.back == Back::Undo) {
+            w.MoveSlider(ids::DDampingSlider, damping);
+        } else {
+            ASSERT_FALSE(Backups().empty());
+            w.files.openChoices.push_back(Backups()[0]);
+            w->OnFileRestore();
+        }
+        ASSERT_TRUE(recordsEqual(w->gyro.workingRecord, read));
+        ASSERT_TRUE(recordsEqual(w->gyro.workingRecord, w->gyro.deviceRecord));
+        w.messages.Clear();
+
+        w->OnCancel();  // No: the window closes without writing
+        EXPECT_EQ(w.messages.Ids(), Ids({133}));
+        w.messages.Clear();
+
+        if (row.then == Then::Read) {
+            ASSERT_TRUE(w.Read());
+        } else {
+            w->OnWrite();
+            ASSERT_EQ(w.messages.Ids(), Ids({105}));
+        }
+        w.messages.Clear();
+        w.window.ended.reset();
+        w->OnCancel();
+        EXPECT_EQ(w.messages.Ids(), Ids({}));
+        EXPECT_TRUE(w.window.ended.has_value());
+    }
+}
+
+// A backup keeps what the gyro held: however it is opened (and however its path is
+// spelled), the window has no file to save to, names none in its title and keeps it out of
+// the recent list; Save asks, and Save As into the backups folder is refused.
+TEST_F(BackupsTest, BackupsStayAsKept) {
+    enum class Way { Restore, Open, Drop, CommandLine };
+    struct Row {
+        const char* name;
+        Way way;
+        bool spelledOtherwise;  // through "sub/.." inside the folder
+    };
+    const Row kRows[] = {
+        {"restore", Way::Restore, false},
+        {"open", Way::Open, true},
+        {"drop", Way::Drop, false},
+        {"command line", Way::CommandLine, true},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        ScratchDir dir;
+        Harness w;
+        ASSERT_TRUE(w.connected);
+        const std::string own = dir.file("heli.tcf");
+        w.files.saveAsChoices.push_back(own);
+        w->OnFileSaveAs();  // a file of the user's is open before
+        ASSERT_TRUE(w->hasFilePath);
+        ReadAndEdit(w);
+        w->OnWrite();
+        ASSERT_FALSE(Backups().empty());
+        const std::string backup = Backups()[0];
+        const std::string kept = ReadBytes(backup);
+        std::filesystem::create_directories(PathFromUtf8(BackupsDir()) / "sub");
+        const std::string path = row.spelledOtherwise
+                                     ? Utf8Path(PathFromUtf8(BackupsDir()) / "sub" / ".." /
+                                                PathFromUtf8(backup).filename())
+                                     : backup;
+        switch (row.way) {
+            case Way::Restore:
+                w.files.openChoices.push_back(path);
+                w->OnFileRestore();
+                break;
+            case Way::Open:
+                w.files.openChoices.push_back(path);
+                w->OnFileOpen();
+                break;
+            case Way::Drop:
+                w->OnDropFiles({path});
+                break;
+            case Way::CommandLine:
+                w->OpenSettingsFile(path);
+                break;
+        }
+        ASSERT_EQ(Bytes(w->gyro.workingRecord), kept);
+        EXPECT_FALSE(w->hasFilePath);
+        EXPECT_EQ(w.window.title, "Tarvex");
+        EXPECT_EQ(w->RecentFiles(), std::vector<std::string>{own});
+        w.messages.Clear();
+
+        w.MoveSlider(ids::BaseGainSlider, w.position(ids::BaseGainSlider) == 60 ? 70 : 60);
+        w->OnFileSave();  // asks; cancelled
+        EXPECT_EQ(w.files.saveAsCalls, 2);
+        w.files.saveAsChoices.push_back(path);
+        w->OnFileSaveAs();
+        EXPECT_EQ(w.messages.Ids(), Ids({112}));
+        EXPECT_FALSE(w->hasFilePath);
+        EXPECT_EQ(ReadBytes(backup), kept);
+
+        // A backup left in the recent list by an earlier run is not offered.
+        w.window.recentStore = {path, own};
+        EXPECT_EQ(w->RecentFiles(), std::vector<std::string>{own});
+    }
 }

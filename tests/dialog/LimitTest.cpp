@@ -329,3 +329,73 @@ TEST(Limit, StartAndStopKeepTheAdapterToOneUser) {
     EXPECT_EQ(w.gyro().Frames(from), std::vector<Frame>{Frame::LimitOff});
     EXPECT_TRUE(Idle(w));
 }
+
+// A stream failure handled while the mode question is open (its box runs posted calls)
+// ends the procedure; the clicked mode still decides what Yes applies and what the radios
+// show.
+TEST(Limit, StreamFailureDuringTheModeQuestion) {
+    struct Row {
+        const char* name;
+        int radio;
+        MessageAnswer answer;
+        int flightMode, servoMode;  // afterwards; the virtual gyro starts F3C, Digital (1520)
+    };
+    const Row kRows[] = {
+        {"3D, Yes", ids::ThreeD, MessageAnswer::Yes, 0, 2},
+        {"Digital (760), Yes", ids::Digital760, MessageAnswer::Yes, 1, 3},
+        {"3D, No", ids::ThreeD, MessageAnswer::No, 1, 2},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        Harness w;
+        ASSERT_TRUE(w.connected);
+        ASSERT_TRUE(w.Read());
+        ASSERT_TRUE(Start(w));
+        w.messages.defaultYesNo = row.answer;
+        w.messages.onMessage = [&](const ShownMessage& m) {
+            if (m.id != 107) return;
+            ASSERT_EQ(w.gyro().setFaults("fail=FT_Write"), 0);
+            ASSERT_TRUE(w.RunPostedUntil([&] { return w->enterPressed == 0; }));
+        };
+
+        w.Click(row.radio);
+
+        w.gyro().setFaults("");
+        EXPECT_EQ(w.messages.Ids(), Ids({107, 104}));
+        EXPECT_TRUE(Idle(w));
+        const ParameterRecord& r = w->gyro.workingRecord;
+        EXPECT_EQ(r.flightMode(), row.flightMode);
+        EXPECT_EQ(r.servoMode(), row.servoMode);
+        EXPECT_EQ(int(r.holdexYawRate()), row.flightMode == 1 ? 450 : 720);
+        EXPECT_TRUE(w.checked(row.flightMode == 1 ? ids::F3C : ids::ThreeD));
+        EXPECT_TRUE(w.checked(row.servoMode == 2 ? ids::Digital1520 : ids::Digital760));
+    }
+}
+
+// A stream that fails during the second Set's pause back at neutral is reported once, and
+// the procedure ends as on any stream failure, the record unchanged.
+TEST(Limit, StreamFailureDuringTheSecondSetsPause) {
+    Harness w;
+    ASSERT_TRUE(w.connected);
+    ASSERT_TRUE(w.Read());
+    ASSERT_TRUE(Start(w));
+    w.MoveSlider(ids::PositionSlider, 1600);
+    w.Click(ids::Set);
+    w.MoveSlider(ids::PositionSlider, 500);
+    const ParameterRecord before = w->gyro.workingRecord;
+    w.pause.onWait([&](std::uint32_t) {
+        if (w->limitStep != 1 || !w->streamTimer.Running()) return;
+        ASSERT_EQ(w.gyro().setFaults("fail=FT_Write"), 0);
+        ASSERT_TRUE(PollFor([&] { return !w->streamTimer.Running(); }));
+    });
+
+    w.Click(ids::Set);
+    w.pause.onWait({});
+    w.gyro().setFaults("");
+    w.window.RunPosted();  // the stream's own report, if still queued
+
+    EXPECT_EQ(w.messages.Ids(), Ids({104}));
+    EXPECT_NE(w.text(ids::Status), Harness::String(123));
+    EXPECT_TRUE(Idle(w));
+    EXPECT_EQ(w->gyro.workingRecord, before);
+}

@@ -126,3 +126,34 @@ TEST_F(BackupsTest, KeepsTheFiftyNewestOfEachId) {
 }
 
 }  // namespace
+
+// Whether a path lies in a folder, by whole components once both are resolved.
+TEST_F(BackupsTest, PathInFolder) {
+    fs::create_directories(fs::path(folder) / "sub");
+    const std::string outside = (root / "elsewhere").string();
+    fs::create_directories(outside);
+    std::error_code ec;
+    fs::create_directory_symlink(folder, root / "link", ec);
+    const bool linked = !ec;
+    struct Row {
+        std::string path;
+        bool inside;
+    };
+    const std::vector<Row> rows = {
+        {folder + "/1-20260101-000000.tcf", true},
+        {folder + "/sub/../x.tcf", true},
+        {folder + "/sub/new/x.tcf", true},
+        {folder, true},
+        {folder + "/", true},
+        {folder + "2/x.tcf", false},  // a sibling that shares the name's start
+        {folder + "/../x.tcf", false},
+        {outside + "/x.tcf", false},
+        {outside + "/../state/tarvex/backups/x.tcf", true},
+        {(root / "link" / "x.tcf").string(), linked},
+        {"", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(PathInFolder(row.path, folder), row.inside) << row.path;
+    }
+    EXPECT_FALSE(PathInFolder(folder + "/x.tcf", ""));
+}
