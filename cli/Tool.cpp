@@ -65,6 +65,15 @@ int SaveFile(const std::string& path, const ParameterRecord& record) {
     return SaveFailureMessage(SaveSettingsFile(path, record));
 }
 
+// The backups folder holds what the gyro held before each write, and only that: no other
+// command saves there. True (with the reason on standard error) when path lies inside it.
+bool RefusedAsBackup(const std::string& path) {
+    if (!InBackupFolder(path)) return false;
+    Print(stderr, "tarvex-cli: " + path + " is in the backups folder (" + BackupFolder() +
+                      "), which only the backup before a write fills; choose another file.");
+    return true;
+}
+
 void PrintRecord(const ParameterRecord& record, bool json) {
     if (json) {
         Write(stdout, JsonText(DescribeJson(record)));
@@ -126,6 +135,8 @@ int ReadGyro(KR640& gyro) {
 }
 
 int RunRead(const Options& options) {
+    // Refused before the gyro is touched.
+    if (!options.output.empty() && RefusedAsBackup(options.output)) return kExitFile;
     if (const int id = Connect(options)) return Fail(id, kExitDevice);
     KR640 gyro(g_adapter);
     if (const int id = ReadGyro(gyro)) return Fail(id, kExitDevice);
@@ -305,6 +316,7 @@ int RunDefaults(const Options& options) {
     ParameterRecord record{};
     record.setModelCode(ParameterRecord::kModelCodeKR640);
     resetToDefaults(record);
+    if (RefusedAsBackup(options.files[0])) return kExitFile;
     if (const int id = SaveFile(options.files[0], record)) return Fail(id, kExitFile);
     return kExitSuccess;
 }

@@ -458,6 +458,38 @@ TEST_F(CliProcessTest, SavingFailures) {
     EXPECT_FALSE(fs::exists(dir_ / "no-such-folder"));
 }
 
+// Only a write's backup goes into the backups folder: read -o and defaults refuse a file
+// there (however the path is spelled), before the gyro is touched, and leave the folder as
+// it was.
+TEST_F(CliProcessTest, NoSavingIntoTheBackupsFolder) {
+    ASSERT_EQ(Run({"defaults", Path("wanted.tcf")}).status, 0);
+    ASSERT_EQ(RunGyro({"write", Path("wanted.tcf")}).status, 0);
+    const Json listed = ListedBackups(Run({"backups", "--json"}));
+    ASSERT_EQ(listed.size(), 1u);
+    const std::string backup = listed[0]["path"].get<std::string>();
+    const Bytes kept = ReadFile(backup);
+    fs::create_directories(dir_ / "state" / "tarvex" / "backups" / "sub");
+    const std::string folder = Path("state/tarvex/backups");
+    const std::string roundabout = Path("state/tarvex/backups/sub/../new.tcf");
+    const Args kRefused[] = {
+        {"defaults", backup},
+        {"defaults", roundabout},
+        {"--driver", TARVEX_VGYRO_PATH, "read", "-o", backup},
+        {"--driver", TARVEX_VGYRO_PATH, "read", "-o", Path("state/tarvex/backups/new.tcf")},
+    };
+    for (const Args& args : kRefused) {
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 3) << Join(args);
+        EXPECT_TRUE(Contains(result.err, "is in the backups folder (" + folder + ")"))
+            << result.err;
+        EXPECT_FALSE(Contains(result.err, "The connection succeeded.")) << Join(args);
+        EXPECT_TRUE(result.out.empty()) << Join(args);
+    }
+    EXPECT_EQ(ReadFile(backup), kept);
+    EXPECT_FALSE(fs::exists(dir_ / "state" / "tarvex" / "backups" / "new.tcf"));
+    EXPECT_EQ(ListedBackups(Run({"backups", "--json"})).size(), 1u);
+}
+
 // ---- command line and language ----------------------------------------------------------
 
 TEST_F(CliProcessTest, UsageErrorsExitWithTwo) {
