@@ -32,12 +32,16 @@ void CTarvexDlg::OnNotUsingIdClicked() {
 void CTarvexDlg::OnModeChangeClicked() {
     // The clicked mode, kept across the question: a failed limit stream handled while it
     // is open puts every value back into the controls, radios included.
-    std::array<bool, ids::Analog - ids::F3C + 1> clicked{};
-    for (int id = ids::F3C; id <= ids::Analog; ++id) clicked[id - ids::F3C] = window_.GetCheck(id);
+    struct Group {
+        int first, last, checked;
+    };
+    std::array<Group, 2> modes = {{{ids::F3C, ids::ThreeD, 0}, {ids::Digital1520, ids::Analog, 0}}};
+    for (Group& g : modes)
+        for (int id = g.first; id <= g.last; ++id)
+            if (window_.GetCheck(id)) g.checked = id;
     // Asked on every click, the already selected radio included.
     if (ShowMessage(107, MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes) {
-        for (int id = ids::F3C; id <= ids::Analog; ++id)
-            window_.SetCheck(id, clicked[id - ids::F3C]);
+        for (const Group& g : modes) window_.SetRadio(g.first, g.last, g.checked);
         StoreToImage();
         applyModeTable(gyro.workingRecord);
     }
