@@ -69,8 +69,7 @@ int SaveFile(const std::string& path, const ParameterRecord& record) {
 // command saves there. True (with the reason on standard error) when path lies inside it.
 bool RefusedAsBackup(const std::string& path) {
     if (!InBackupFolder(path)) return false;
-    Print(stderr, "tarvex-cli: " + path + " is in the backups folder (" + BackupFolder() +
-                      "), which only the backup before a write fills; choose another file.");
+    Print(stderr, strings::Format(strings::Text(137), path, BackupFolder()));
     return true;
 }
 

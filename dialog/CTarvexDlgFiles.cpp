@@ -8,6 +8,20 @@
 #include "gyro/Backups.h"
 #include "gyro/SettingsFile.h"
 
+namespace {
+
+// Only the backup before a Write goes into the backups folder: true, with the reason shown,
+// when path lies there.
+bool RefusedAsBackup(CTarvexDlg& dlg, const std::string& path) {
+    if (!InBackupFolder(path)) return false;
+    const std::string text = dlg.Text(
+        137, {pathtext::NativeSeparators(path), pathtext::NativeSeparators(BackupFolder())});
+    dlg.Window().ShowMessage(137, text, MessageIcon::Stop, MessageButtons::Ok);
+    return true;
+}
+
+}  // namespace
+
 void CTarvexDlg::OnFileOpen() {
     OpenChosenFile(window_.ChooseOpenFile());
 }
@@ -58,11 +72,7 @@ void CTarvexDlg::OnFileSaveAs() {
     const std::optional<std::string> chosen = window_.ChooseSaveAsFile();
     if (!chosen) return;
     const std::string path = *chosen;
-    if (InBackupFolder(path)) {
-        // Only the Write keeps files there: nothing is written and nothing remembered.
-        ShowMessage(112, MessageIcon::Stop);
-        return;
-    }
+    if (RefusedAsBackup(*this, path)) return;  // nothing written, nothing remembered
     if (SettingsFileExists(path)) {
         const std::string question = Text(109) + pathtext::FileName(path) + Text(110);
         if (window_.ShowMessage(109, question, MessageIcon::Exclamation, MessageButtons::YesNo) !=
@@ -86,10 +96,7 @@ void CTarvexDlg::WriteSettingsFile(const std::string& path) {
     // The record goes to a temporary file that replaces the old one only when complete, so
     // a failed save leaves an existing file as it was: what it holds is then still known
     // if it was.
-    if (InBackupFolder(path)) {
-        ShowMessage(112, MessageIcon::Stop);
-        return;
-    }
+    if (RefusedAsBackup(*this, path)) return;
     const FileResult result = SaveSettingsFile(path, gyro.workingRecord);
     if (result == FileResult::Ok) NoteFileContent(path, true);
     if (result != FileResult::Ok) ShowMessage(SaveFailureMessage(result), MessageIcon::Stop);

@@ -25,7 +25,7 @@ struct Entry {
     const char* english;
 };
 
-constexpr std::array<Entry, 36> kTable = {{
+constexpr std::array<Entry, 37> kTable = {{
     {101, QT_TRANSLATE_NOOP("StringTable", "About Tarvex(&A)...")},
     {102, QT_TRANSLATE_NOOP("StringTable", "This data is not compatible with KR640.")},
     {103, QT_TRANSLATE_NOOP("StringTable", "Read error")},
@@ -72,6 +72,10 @@ constexpr std::array<Entry, 36> kTable = {{
     {136, QT_TRANSLATE_NOOP("StringTable",
                             "The gyro's current settings could not be backed up to %1 (%2). "
                             "Nothing was written; --no-backup writes without a backup.")},
+    // A settings file is never saved among the backups: %1 is the file, %2 the folder.
+    {137, QT_TRANSLATE_NOOP("StringTable",
+                            "%1 is in the backups folder (%2), which only the backup before a "
+                            "write fills. Please choose another file.")},
 }};
 static_assert(kTable.front().id == kFirstId && kTable.back().id == kLastId);
 

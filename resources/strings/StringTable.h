@@ -1,4 +1,4 @@
-// The program's string table, ids 101 to 136, and the window's captions, in English,
+// The program's string table, ids 101 to 137, and the window's captions, in English,
 // German or Japanese: UTF-8 text, no Qt. The English texts are in StringTable.cpp; the
 // translations come from the .ts files (tarvex_strings_<lang>.ts and the window's
 // tarvex_window_<lang>.ts), compiled in at build time by ts2cpp.py, so there is no file to
@@ -13,7 +13,7 @@
 namespace strings {
 
 inline constexpr int kFirstId = 101;
-inline constexpr int kLastId = 136;
+inline constexpr int kLastId = 137;
 
 // The text of a string-table id in the current language. A missing or unfinished
 // translation gives the English text, so a known id never gives ""; an unknown id gives "".

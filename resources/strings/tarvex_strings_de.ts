@@ -147,5 +147,9 @@
         <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Nothing was written; --no-backup writes without a backup.</source>
         <translation>Die aktuellen Einstellungen des Kreisels konnten nicht in %1 gesichert werden (%2). Es wurde nichts geschrieben; --no-backup schreibt ohne Sicherung.</translation>
     </message>
+    <message>
+        <source>%1 is in the backups folder (%2), which only the backup before a write fills. Please choose another file.</source>
+        <translation>%1 liegt im Sicherungsordner (%2), den nur die Sicherung vor dem Schreiben füllt. Bitte eine andere Datei wählen.</translation>
+    </message>
 </context>
 </TS>

@@ -147,5 +147,9 @@
         <source>The gyro&apos;s current settings could not be backed up to %1 (%2). Nothing was written; --no-backup writes without a backup.</source>
         <translation>ジャイロの現在の設定を %1 にバックアップできませんでした (%2)。書き込みは行われていません。--no-backup を指定するとバックアップなしで書き込みます。</translation>
     </message>
+    <message>
+        <source>%1 is in the backups folder (%2), which only the backup before a write fills. Please choose another file.</source>
+        <translation>%1 はバックアップフォルダー (%2) にあります。このフォルダーには書き込み前のバックアップだけが保存されます。別のファイルを選んでください。</translation>
+    </message>
 </context>
 </TS>

@@ -284,7 +284,9 @@ TEST_F(BackupsTest, BackupsStayAsKept) {
         EXPECT_EQ(w.files.saveAsCalls, 2);
         w.files.saveAsChoices.push_back(path);
         w->OnFileSaveAs();
-        EXPECT_EQ(w.messages.Ids(), Ids({112}));
+        EXPECT_EQ(w.messages.Ids(), Ids({137}));  // the file and the folder, named
+        EXPECT_NE(w.messages.Last()->text.find(PathFromUtf8(backup).filename().string()),
+                  std::string::npos);
         EXPECT_FALSE(w->hasFilePath);
         EXPECT_EQ(ReadBytes(backup), kept);
 

@@ -199,6 +199,8 @@ class FakeWindow final : public DialogControls {
         switch (id) {
             case 135:
                 return "<135 %1 %2> Write anyway?";
+            case 137:
+                return "<137 %1 %2>";
             case ids::ParseIntRange:
                 return "<range %1 %2>";
             default:
