@@ -330,7 +330,8 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
             exitCode = 2;
             return false;
         }
-        qputenv("TARVEX_D2XX", path.toLocal8Bit());
+        // A relative --driver is the user's own choice, taken from the working folder.
+        qputenv("TARVEX_D2XX", QFileInfo(path).absoluteFilePath().toLocal8Bit());
     }
     if (parser.isSet(adapter)) {
         const QByteArray serial = parser.value(adapter).toUtf8();
@@ -354,6 +355,9 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
     }
     options.screenshotPath = parser.value(screenshot);
     options.unattended = parser.isSet(unattended) || !options.screenshotPath.isEmpty();
+    // The window then says the driver is not installed; the reason goes to standard error.
+    if (const std::string problem = D2xxDriver::ChosenLibraryProblem(); !problem.empty())
+        PrintError(QString::fromStdString(problem));
     if (!HaveDisplay(platform)) {
         PrintError(
             QStringLiteral("no display to show the window on (neither DISPLAY nor "
