@@ -91,8 +91,14 @@ int LoadDriver(const Options& options) {
         if (path.empty()) return 118;
         SetEnvironment("TARVEX_D2XX", path);
     } else if (!options.driver.empty()) {
-        SetEnvironment("TARVEX_D2XX", options.driver);
+        // A relative --driver is the user's own choice, taken from the working folder.
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(FsPath(options.driver), error);
+        const std::u8string text = error ? FsPath(options.driver).u8string() : full.u8string();
+        SetEnvironment("TARVEX_D2XX", std::string(text.begin(), text.end()));
     }
+    if (const std::string problem = D2xxDriver::ChosenLibraryProblem(); !problem.empty())
+        Print(stderr, "tarvex-cli: " + problem);
     try {
         g_adapter.Initialize();
     } catch (const std::exception&) {

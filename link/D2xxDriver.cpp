@@ -122,9 +122,9 @@ std::string ChosenLibrary() {
     return value == nullptr ? std::string() : widepath::Utf8(value);
 }
 
-// A relative path is taken from the working folder.
-std::string FullPath(const std::string& path) {
-    return widepath::Utf8(widepath::Full(widepath::Wide(path)));
+// A drive's root or a UNC path: anything else would depend on the working folder.
+bool IsAbsolute(const std::string& path) {
+    return widepath::IsFull(widepath::Wide(path));
 }
 #else
 bool IsRegularFile(const std::string& path) {
@@ -137,14 +137,8 @@ std::string ChosenLibrary() {
     return value == nullptr ? std::string() : std::string(value);
 }
 
-// A relative path is taken from the working folder: dlopen would look a name without a
-// slash up in the library search path instead.
-std::string FullPath(const std::string& path) {
-    if (path.front() == '/') return path;
-    std::string folder(4096, '\0');
-    if (getcwd(folder.data(), folder.size()) == nullptr) return path;
-    folder.resize(folder.find('\0'));
-    return folder + (folder.back() == '/' ? "" : "/") + path;
+bool IsAbsolute(const std::string& path) {
+    return path.front() == '/';
 }
 #endif
 
@@ -180,10 +174,20 @@ std::span<const char* const> D2xxDriver::BindOrder() noexcept {
     return kBindNames;
 }
 
+std::string D2xxDriver::ChosenLibraryProblem() {
+    const std::string chosen = ChosenLibrary();
+    if (chosen.empty() || IsAbsolute(chosen)) return {};
+    return "TARVEX_D2XX must be an absolute path: " + chosen;
+}
+
 std::vector<std::string> D2xxDriver::LibraryCandidates() {
-    // TARVEX_D2XX names the one library to use (an empty value counts as unset), relative
-    // to the working folder on every platform.
-    if (const std::string chosen = ChosenLibrary(); !chosen.empty()) return {FullPath(chosen)};
+    // TARVEX_D2XX names the one library to use (an empty value counts as unset). A relative
+    // path would be taken from the working folder (or, without a slash, from the system's
+    // library search): it names nothing to load.
+    if (const std::string chosen = ChosenLibrary(); !chosen.empty()) {
+        if (!IsAbsolute(chosen)) return {};
+        return {chosen};
+    }
 #ifdef _WIN32
     return {"Ftd2xx.dll"};
 #else

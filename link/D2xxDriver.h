@@ -33,11 +33,16 @@ struct D2xxDriver {
     // The 35 names in the order Load() resolves them.
     static std::span<const char* const> BindOrder() noexcept;
 
-    // The library files Load() tries, in order: TARVEX_D2XX when set (alone, made a full
-    // path from the working folder), else the vendor's library (on Windows found by the
-    // system's search folders, never in the working folder), then on Linux the libftdi1
-    // layer installed beside the program. Paths are UTF-8.
+    // The library files Load() tries, in order: TARVEX_D2XX when set (alone; none when it
+    // is a relative path, since the driver is never taken from the working folder), else the
+    // vendor's library (on Windows found by the system's search folders, never in the
+    // working folder), then on Linux the libftdi1 layer installed beside the program. Paths
+    // are UTF-8.
     static std::vector<std::string> LibraryCandidates();
+
+    // Why TARVEX_D2XX names no library to load, for the user: "TARVEX_D2XX must be an
+    // absolute path: <value>" when it is relative; empty when it is unset, empty or absolute.
+    static std::string ChosenLibraryProblem();
 
     // The virtual gyro's library, which --simulate looks for beside the program.
 #ifdef _WIN32

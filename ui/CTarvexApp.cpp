@@ -10,6 +10,11 @@
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 #include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #endif
 
 #include "link/D2xxDriver.h"
@@ -104,22 +109,53 @@ bool HaveDisplay(const QString& platformOption) {
 #endif
 }
 
-// The X display Qt's xcb plugin would connect to, when it would: DISPLAY, if the platform
-// is xcb, named (-platform, QT_QPA_PLATFORM) or Qt's default outside a Wayland session.
-// Empty when another platform starts.
-QString XDisplayToCheck(const QString& platformOption) {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty()) return {};
-    const QString platform =
+// The platform plugins Qt tries, in order, until one starts: -platform, else
+// QT_QPA_PLATFORM (either may list several, separated by ';'), else wayland in a Wayland
+// session (XDG_SESSION_TYPE) or wherever WAYLAND_DISPLAY is set, and then xcb, Qt's default.
+QStringList PlatformsToTry(const QString& platformOption) {
+    QString chosen =
         !platformOption.isEmpty() ? platformOption : qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (!platform.isEmpty()) return platform.startsWith(QLatin1String("xcb")) ? display : QString();
-    const bool wayland = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") &&
-                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    return wayland ? QString() : display;
+    if (chosen.isEmpty()) {
+        const bool wayland = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+                             qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+        chosen = wayland ? QStringLiteral("wayland;xcb") : QStringLiteral("xcb");
+    }
+    QStringList names;
+    for (const QString& entry : chosen.split(u';', Qt::SkipEmptyParts))
+        names << entry.section(u':', 0, 0);  // "xcb:option=value"
+    return names;
+}
+
+// The Wayland display libwayland connects to: WAYLAND_DISPLAY, else wayland-0.
+QByteArray WaylandDisplay() {
+    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    return name.isEmpty() ? QByteArrayLiteral("wayland-0") : name;
+}
+
+// Whether a Wayland compositor listens at that display: its socket, an absolute path or
+// a name in XDG_RUNTIME_DIR, takes a connection. Asked with a plain socket, as libwayland
+// would connect; without one Qt's wayland plugin fails and the process aborts.
+bool WaylandDisplayAnswers() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET")) return true;  // a connection handed in
+    QByteArray path = WaylandDisplay();
+    if (!path.startsWith('/')) {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty()) return false;  // libwayland finds no socket either
+        path = runtime + '/' + path;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= qsizetype(sizeof(address.sun_path))) return false;
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;  // nothing to ask with: Qt finds out itself
+    const bool answers =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return answers;
 #else
-    Q_UNUSED(platformOption);
-    return {};
+    return true;
 #endif
 }
 
@@ -143,6 +179,38 @@ bool XDisplayAnswers() {
     return answers;  // libxcb stays loaded: the plugin uses it next
 #else
     return true;
+#endif
+}
+
+// Why none of the platforms Qt would try can start, in one line; empty when one can (or
+// when Qt's own checks decide, as for offscreen, vnc or eglfs). Tried in Qt's order, so a
+// dead Wayland display in a Wayland session is no failure while the X display answers.
+QString DisplayFailure(const QString& platformOption) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    QString first;
+    for (const QString& name : PlatformsToTry(platformOption)) {
+        QString failure;
+        if (name.startsWith(QLatin1String("wayland"))) {
+            if (WaylandDisplayAnswers()) return {};
+            failure =
+                QStringLiteral("cannot open display '%1': no Wayland compositor answers there")
+                    .arg(QString::fromLocal8Bit(WaylandDisplay()));
+        } else if (name == QLatin1String("xcb")) {
+            const QString display = qEnvironmentVariable("DISPLAY");
+            if (!display.isEmpty() && XDisplayAnswers()) return {};
+            failure = display.isEmpty()
+                          ? QStringLiteral("no X display to open (DISPLAY is not set)")
+                          : QStringLiteral("cannot open display '%1': no X server answers there")
+                                .arg(display);
+        } else {
+            return {};
+        }
+        if (first.isEmpty()) first = failure;
+    }
+    return first;
+#else
+    Q_UNUSED(platformOption);
+    return {};
 #endif
 }
 
@@ -262,7 +330,8 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
             exitCode = 2;
             return false;
         }
-        qputenv("TARVEX_D2XX", path.toLocal8Bit());
+        // A relative --driver is the user's own choice, taken from the working folder.
+        qputenv("TARVEX_D2XX", QFileInfo(path).absoluteFilePath().toLocal8Bit());
     }
     if (parser.isSet(adapter)) {
         const QByteArray serial = parser.value(adapter).toUtf8();
@@ -286,6 +355,9 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
     }
     options.screenshotPath = parser.value(screenshot);
     options.unattended = parser.isSet(unattended) || !options.screenshotPath.isEmpty();
+    // The window then says the driver is not installed; the reason goes to standard error.
+    if (const std::string problem = D2xxDriver::ChosenLibraryProblem(); !problem.empty())
+        PrintError(QString::fromStdString(problem));
     if (!HaveDisplay(platform)) {
         PrintError(
             QStringLiteral("no display to show the window on (neither DISPLAY nor "
@@ -293,10 +365,8 @@ bool CTarvexApp::ParseOptions(const QStringList& arguments, Options& options, in
         exitCode = 1;
         return false;
     }
-    if (const QString display = XDisplayToCheck(platform);
-        !display.isEmpty() && !XDisplayAnswers()) {
-        PrintError(
-            QStringLiteral("cannot open display '%1': no X server answers there").arg(display));
+    if (const QString failure = DisplayFailure(platform); !failure.isEmpty()) {
+        PrintError(failure);
         exitCode = 1;
         return false;
     }

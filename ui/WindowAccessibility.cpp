@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
@@ -152,7 +153,25 @@ class SliderAccess final : public QAccessibleWidget, public QAccessibleValueInte
 // its text; elsewhere the name is the caption and the value the chosen item.
 class ListAccess final : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
-    explicit ListAccess(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+    explicit ListAccess(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {
+        // A screen reader chooses an item of the closed list through the item's own action
+        // (its Toggle selects it in the popup's list): that is the user's choice of the item,
+        // run once from the event loop as a click on it would run. While the popup is open
+        // the keys browse it, and Return or a click chooses, as in any list.
+        QObject::connect(list->view()->selectionModel(), &QItemSelectionModel::selectionChanged,
+                         list, [list](const QItemSelection& selected) {
+                             if (list->view()->isVisible() || selected.indexes().isEmpty()) return;
+                             const int row = selected.indexes().first().row();
+                             if (row == list->currentIndex()) return;
+                             Later(list, list, [list, row] {
+                                 if (!list->isEnabled() || list->view()->isVisible() ||
+                                     row == list->currentIndex())
+                                     return;
+                                 list->setCurrentIndex(row);
+                                 emit list->activated(row);
+                             });
+                         });
+    }
 
     void* interface_cast(QAccessible::InterfaceType t) override {
         if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);

@@ -128,23 +128,40 @@ TEST_F(AdapterTest, FileThatIsNoSharedLibraryGivesInitializeError) {
     }
 }
 
-// A relative TARVEX_D2XX is taken from the working folder, a bare file name too (which the
-// system's library search would look for elsewhere), and made a full path before loading.
-TEST_F(AdapterTest, RelativeDriverPathIsTakenFromTheWorkingFolder) {
+// TARVEX_D2XX names the driver by an absolute path. A relative one is refused, with the
+// reason for the user, even where a library of that name lies in the working folder: the
+// driver is never taken from there. Empty counts as unset.
+TEST_F(AdapterTest, DriverPathMustBeAbsolute) {
     const fs::path chosen = fs::path("chosen").replace_extension(fs::path(FAKE_D2XX).extension());
     fs::create_directories(scratch.Path() / "sub");
     fs::copy_file(FAKE_D2XX, scratch.Path() / chosen);
     fs::copy_file(FAKE_D2XX, scratch.Path() / "sub" / chosen);
     WorkingFolder inScratch(scratch.Path());
-    for (const fs::path& relative : {chosen, fs::path("sub") / chosen}) {
-        SCOPED_TRACE(relative.string());
-        UseLibrary(relative.string());
-        const auto candidates = D2xxDriver::LibraryCandidates();
-        ASSERT_EQ(candidates.size(), 1u);
-        EXPECT_TRUE(PathFromUtf8(candidates[0]).is_absolute()) << candidates[0];
-        EXPECT_TRUE(fs::equivalent(PathFromUtf8(candidates[0]), scratch.Path() / relative));
+    unsetenv("TARVEX_D2XX");
+    const std::vector<std::string> unset = D2xxDriver::LibraryCandidates();
+    const std::string absolute = Utf8Path(scratch.Path() / chosen);
+    const std::string relative = Utf8Path(fs::path("sub") / chosen);
+    struct Row {
+        std::string value;
+        std::vector<std::string> candidates;
+        std::string problem;
+    };
+    for (const Row& row : std::vector<Row>{
+             {absolute, {absolute}, ""},
+             {chosen.string(), {}, "TARVEX_D2XX must be an absolute path: " + chosen.string()},
+             {relative, {}, "TARVEX_D2XX must be an absolute path: " + relative},
+             {"", unset, ""},
+         }) {
+        SCOPED_TRACE(row.value);
+        UseLibrary(row.value);
+        EXPECT_EQ(D2xxDriver::LibraryCandidates(), row.candidates);
+        EXPECT_EQ(D2xxDriver::ChosenLibraryProblem(), row.problem);
+        if (row.value.empty()) continue;  // the machine's own driver, if any
         TBX3 adapter;
-        EXPECT_NO_THROW(adapter.Initialize());
+        if (row.problem.empty())
+            EXPECT_NO_THROW(adapter.Initialize());
+        else
+            EXPECT_THROW(adapter.Initialize(), TBX3::InitializeError);
     }
 }
 

@@ -216,8 +216,19 @@ void ByAccess(Window& w, int target, bool menu, int value) {
     }
 }
 
+// A screen reader's choice in a closed list: the action of the popup's item (its Toggle).
+void ByItem(Window& w, int target, int index) {
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w->Control(target));
+    QVERIFY(list && list->childCount() == 1);
+    QAccessibleInterface* item = list->child(0)->child(index);
+    QVERIFY(item && item->actionInterface());
+    QCOMPARE(item->text(QAccessible::Name), w.combo(target)->itemText(index));
+    item->actionInterface()->doAction(item->actionInterface()->actionNames().value(0));
+    QCoreApplication::processEvents();
+}
+
 // The ways a user reaches a control.
-enum class Channel { Hand, Access, Key, Mnemonic };
+enum class Channel { Hand, Access, Key, Mnemonic, Item };
 
 // The keyboard: Space on the focused button, or Alt and the caption's mnemonic, which
 // clicks a moment later.
@@ -253,6 +264,9 @@ Outcome Run(Setup setup, int target, bool menu, int value, const std::deque<Mess
         case Channel::Key:
         case Channel::Mnemonic:
             ByKeyboard(w, target, channel);
+            break;
+        case Channel::Item:
+            ByItem(w, target, value);
             break;
     }
     return Observe(w);
@@ -335,6 +349,24 @@ class AccessibleTest : public QObject {
         const Outcome byHand = Run(setup, target, menu, value, {answer}, Channel::Hand);
         const Outcome byAccess = Run(setup, target, menu, value, {answer}, Channel::Access);
         CompareOutcomes(byAccess, byHand);
+    }
+
+    // An item of a closed list chosen through its own action is the hand's choice of it:
+    // the same record, controls and frames, the handler once. (After the Read the lists
+    // stand at 2 and 3, so each row changes the choice.)
+    void listItemActionChoosesIt_data() {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<int>("index");
+        QTest::newRow("Rudder 5") << int(ids::RudderChannel) << 4;
+        QTest::newRow("Gain 16") << int(ids::GainChannel) << 15;
+        QTest::newRow("Rudder 1") << int(ids::RudderChannel) << 0;
+    }
+    void listItemActionChoosesIt() {
+        QFETCH(int, target);
+        QFETCH(int, index);
+        const Outcome byHand = Run(Setup::Read, target, false, index, {}, Channel::Hand);
+        const Outcome byItem = Run(Setup::Read, target, false, index, {}, Channel::Item);
+        CompareOutcomes(byItem, byHand);
     }
 
     // An accessible action returns before any of it has run, so the assistive tool waits

@@ -3,8 +3,11 @@
 // exactly once (and the program's own placements none), the keys and the close box close
 // through one check, and the limit procedure runs from the keyboard alone.
 #include <QApplication>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 
 #include "tests/ui/CommandsSupport.h"
@@ -19,6 +22,7 @@ class RoutingTest : public QObject {
 
   private slots:
     void initTestCase() { strings::chooseLanguage(*qApp, QStringLiteral("en")); }
+    void cleanup() { strings::chooseLanguage(*qApp, QStringLiteral("en")); }
 
     // The control interface, id by id, on the widgets the ids name.
     void controlsReachTheirWidgets() {
@@ -308,6 +312,70 @@ class RoutingTest : public QObject {
         QCOMPARE(int(d.gyro.workingRecord.limitHigh()), 5160);
         QCOMPARE(int(d.gyro.workingRecord.limitLow()), 2136);
         QCOMPARE(w.text(ids::Status), strings::text(123));
+    }
+
+    // A mnemonic's letter without Alt is only a letter: every mnemonic letter of the
+    // window and its menus, in each language, pressed on a slider, a radio and a push
+    // button reaches no handler and moves no focus; Alt and Read's letter then reads once.
+    void bareMnemonicLettersReachNoHandler_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("focused");
+        for (const char* language : {"en", "de", "ja"}) {
+            QTest::addRow("%s, slider", language)
+                << QString::fromLatin1(language) << int(ids::DGainSlider);
+            QTest::addRow("%s, radio", language) << QString::fromLatin1(language) << int(ids::F3C);
+            QTest::addRow("%s, button", language)
+                << QString::fromLatin1(language) << int(ids::ReadButton);
+        }
+    }
+    void bareMnemonicLettersReachNoHandler() {
+        QFETCH(QString, language);
+        QFETCH(int, focused);
+        strings::chooseLanguage(*qApp, language);
+        Window w;
+        QVERIFY(w.connected);
+        QVERIFY(w.Read());
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QSet<QChar> letters;
+        const auto add = [&](const QString& text) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (!key.isEmpty()) letters.insert(key.toString().back().toUpper());
+        };
+        for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) add(b->text());
+        for (QLabel* l : w->findChildren<QLabel*>()) add(l->text());
+        for (QGroupBox* g : w->findChildren<QGroupBox*>()) add(g->title());
+        for (QMenu* m : w->findChildren<QMenu*>())
+            for (QAction* a : m->actions()) add(a->text());
+        for (QAction* a : w->findChild<QMenuBar*>()->actions()) add(a->text());
+        QVERIFY2(letters.size() >= 20, qPrintable(QString::number(letters.size())));
+
+        // A mnemonic presses its button at once and clicks it a moment later.
+        int presses = 0;
+        for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+            connect(b, &QAbstractButton::pressed, this, [&presses] { ++presses; });
+        QWidget* target = w->Control(focused);
+        target->setFocus();
+        QCOMPARE(QApplication::focusWidget(), target);
+        const ParameterRecord record = w.dialog().gyro.workingRecord;
+        const std::size_t frames = w.gyro().commandCount();
+        for (const QChar letter : std::as_const(letters)) {
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key(letter.unicode()),
+                                QString(letter.toLower()), Qt::NoModifier);
+            QCoreApplication::processEvents();  // a queued click would run here
+            QVERIFY2(presses == 0 && w.messages.shown.empty(), qPrintable(QString(letter)));
+            QVERIFY2(QApplication::focusWidget() == target, qPrintable(QString(letter)));
+            QVERIFY2(QApplication::activePopupWidget() == nullptr, qPrintable(QString(letter)));
+        }
+        QCOMPARE(w.files.openCalls + w.files.saveAsCalls, 0);
+        QCOMPARE(w.gyro().commandCount(), frames);
+        QCOMPARE(w.dialog().gyro.workingRecord, record);
+        QCOMPARE(w.dialog().enterPressed, 0);
+
+        QTest::keySequence(target, QKeySequence::mnemonic(w.button(ids::ReadButton)->text()));
+        QTRY_COMPARE(w.messages.Ids(), Ids({117}));
+        QCOMPARE(presses, 1);
+        QCOMPARE(w.gyro().commandCount(), frames + 1);
     }
 
     // The stream's failure reaches the window from the timer thread through the window's

@@ -56,20 +56,22 @@ struct Run {
     QString out, err;
 };
 
-// display false: no display of any kind (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset).
-// xDisplay: only DISPLAY, set to it (and QT_QPA_PLATFORM to platform, unset when empty).
+using Variables = QList<std::pair<QString, QString>>;
+
+// display false: no display of any kind (DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM and
+// XDG_SESSION_TYPE unset). displayVariables: of those, only these set.
 Run RunProgram(const QStringList& arguments, const QByteArray& driver = kVirtualGyro,
-               const QByteArray& faults = {}, bool display = true, const QString& xDisplay = {},
-               const QString& platform = {}) {
+               const QByteArray& faults = {}, bool display = true,
+               const Variables& displayVariables = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!display || !xDisplay.isEmpty()) {
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    if (!display || !displayVariables.isEmpty()) {
+        for (const char* name :
+             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
             env.remove(QString::fromLatin1(name));
     }
-    if (!xDisplay.isEmpty()) env.insert(QStringLiteral("DISPLAY"), xDisplay);
-    if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    for (const auto& [name, value] : displayVariables) env.insert(name, value);
     env.insert(QStringLiteral("TARVEX_VGYRO_FAST"), QStringLiteral("1"));
     env.insert(QStringLiteral("TARVEX_VGYRO_STATE"), QStringLiteral("none"));
     env.insert(QStringLiteral("TARVEX_D2XX"), QString::fromLocal8Bit(driver));
@@ -243,12 +245,73 @@ class StartupTest : public QObject {
         int number = 97;
         while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) ++number;
         const QString display = QStringLiteral(":%1").arg(number);
+        Variables variables{{QStringLiteral("DISPLAY"), display}};
+        if (!platform.isEmpty()) variables.append({QStringLiteral("QT_QPA_PLATFORM"), platform});
         const Run run =
-            RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, display, platform);
+            RunProgram({QStringLiteral("--simulate")}, kVirtualGyro, {}, true, variables);
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err,
                  QStringLiteral("tarvex: cannot open display '%1': no X server answers there\n")
                      .arg(display));
+        QVERIFY(run.out.isEmpty());
+    }
+
+    // A Wayland display where no compositor listens (a compositor gone, a WAYLAND_DISPLAY
+    // copied from another session), wherever Qt would try Wayland: one line naming it and
+    // exit status 1, before Qt's platform plugins would abort. The socket is asked in
+    // XDG_RUNTIME_DIR, or at an absolute path; a platform Qt tries next may still start.
+    void unreachableWaylandDisplay_data() {
+        QTest::addColumn<Variables>("variables");   // "%d": the runtime folder, "%x": a dead X
+        QTest::addColumn<bool>("staleSocketFile");  // a file where the socket would be
+        QTest::addColumn<QString>("err");           // "*": contains
+        const QString line = QStringLiteral(
+            "tarvex: cannot open display '%1': no Wayland compositor answers there\n");
+        const QString wayland9 = line.arg(QStringLiteral("wayland-9"));
+        const std::pair<QString, QString> name{QStringLiteral("WAYLAND_DISPLAY"),
+                                               QStringLiteral("wayland-9")};
+        QTest::newRow("QT_QPA_PLATFORM=wayland")
+            << Variables{name, {"QT_QPA_PLATFORM", "wayland"}} << false << wayland9;
+        QTest::newRow("a Wayland session")
+            << Variables{name, {"XDG_SESSION_TYPE", "wayland"}} << false << wayland9;
+        QTest::newRow("WAYLAND_DISPLAY alone") << Variables{name} << false << wayland9;
+        QTest::newRow("a socket file nobody listens on") << Variables{name} << true << wayland9;
+        QTest::newRow("no X display to fall back on either")
+            << Variables{name, {"DISPLAY", "%x"}} << false << wayland9;
+        QTest::newRow("an absolute path")
+            << Variables{{"WAYLAND_DISPLAY", "%d/wayland-9"}, {"QT_QPA_PLATFORM", "wayland"}}
+            << true << line.arg(QStringLiteral("%d/wayland-9"));
+        QTest::newRow("wayland-0 without WAYLAND_DISPLAY")
+            << Variables{{"QT_QPA_PLATFORM", "wayland"}} << false
+            << line.arg(QStringLiteral("wayland-0"));
+        QTest::newRow("another platform after wayland starts")
+            << Variables{name, {"QT_QPA_PLATFORM", "wayland;offscreen"}} << false << "*message 118";
+    }
+    void unreachableWaylandDisplay() {
+        QFETCH(Variables, variables);
+        QFETCH(bool, staleSocketFile);
+        QFETCH(QString, err);
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        if (staleSocketFile) {
+            QFile file(runtime.filePath(QStringLiteral("wayland-9")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        int number = 97;
+        while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) ++number;
+        const auto place = [&](QString text) {
+            return text.replace(QLatin1String("%d"), runtime.path())
+                .replace(QLatin1String("%x"), QStringLiteral(":%1").arg(number));
+        };
+        for (auto& variable : variables) variable.second = place(variable.second);
+        variables.append({QStringLiteral("XDG_RUNTIME_DIR"), runtime.path()});
+        const Run run = RunProgram({QStringLiteral("--unattended"), QStringLiteral("--driver"),
+                                    QStringLiteral("/nonexistent/d.so")},
+                                   kVirtualGyro, {}, true, variables);
+        QCOMPARE(run.exitCode, 1);
+        if (err.startsWith(u'*'))
+            QVERIFY2(run.err.contains(err.mid(1)), qPrintable(run.err));
+        else
+            QCOMPARE(run.err, place(err));
         QVERIFY(run.out.isEmpty());
     }
 
