@@ -1,0 +1,238 @@
+// The adapter over Web Serial (web/site/js/serial-port.js) against a fake navigator.serial
+// whose bytes reach a TestGyro in this process.
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import {after, before, describe, test} from 'node:test';
+import {fileURLToPath} from 'node:url';
+
+import {installFakeSerial} from './support/fake-serial.mjs';
+import {launchBrowser, serve, wireFrame} from './support/harness.mjs';
+import {TestGyro} from './support/test-gyro.mjs';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const LINE = {
+    baudRate: 9600,
+    dataBits: 8,
+    parity: 'even',
+    stopBits: 2,
+    flowControl: 'none'
+};
+const READ_REQUEST = 0x07;  // active, caller, read request
+
+let browser;
+let server;
+before(async () => {
+    browser = await launchBrowser();
+    // The port module alone, on a page that only loads it.
+    server = await serve({
+        '/': '<!doctype html><title>port</title><script type="module">' +
+            'import * as m from "/js/serial-port.js"; globalThis.portModule = m;</script>',
+        '/js/': path.join(root, 'web/site/js'),
+    });
+});
+after(async () => {
+    await browser?.close();
+    server?.close();
+});
+
+// A page with the fake port joined to a gyro, and the adapter's port chosen and (unless
+// open is false) opened as the adapter opens it.
+async function portPage({lineTiming = false, config = {}, open = true} = {}) {
+    const page = await browser.newPage();
+    const gyro = new TestGyro({lineTiming});
+    await installFakeSerial(page, gyro, config);
+    await page.goto(server.url + '/');
+    await page.waitForFunction(() => globalThis.portModule);
+    await page.evaluate(async (open) => {
+        globalThis.disconnects = 0;
+        globalThis.port = await portModule.chooseSerialPort();
+        if (!port) return;
+        port.ondisconnect = () => ++globalThis.disconnects;
+        if (!open) return;
+        await port.list();
+        await port.open('');
+        await port.setBaudRate(9600);
+        await port.setTimeouts(1000, 1000);
+        await port.setDataCharacteristics(8, 2, 2);
+    }, open);
+    return {page, gyro};
+}
+
+// Runs calls on the page's port; each gives its result ('ok' for none) or {ftStatus}.
+function calls(page, list) {
+    return page.evaluate(async (list) => {
+        const out = [];
+        for (const [name, ...args] of list) {
+            try {
+                const value = await port[name](
+                    ...args.map((a) => (Array.isArray(a) ? Uint8Array.from(a) : a)));
+                out.push(value instanceof Uint8Array ? Array.from(value) : (value ?? 'ok'));
+            } catch (e) {
+                out.push({ftStatus: e.ftStatus});
+            }
+        }
+        return out;
+    }, list);
+}
+
+describe('Web Serial port', () => {
+    test('the chooser shows FTDI devices; a cancelled chooser gives no port', async () => {
+        for (const cancelChooser of [false, true]) {
+            const {page} = await portPage({config: {cancelChooser}, open: false});
+            const seen = await page.evaluate(() => ({
+                                                 chosen: port !== null,
+                                                 has: portModule.hasWebSerial(),
+                                                 requests: __fakeSerial.requests,
+                                                 opens: __fakeSerial.opens.length,
+                                             }));
+            assert.deepEqual(seen, {
+                chosen: !cancelChooser,
+                has: true,
+                opens: 0,
+                requests: [{filters: [{usbVendorId: 0x0403}]}]
+            });
+            await page.close();
+        }
+    });
+
+    test(
+        'opens the line when it is known, refuses what Web Serial cannot set, reopens after close',
+        async () => {
+            const cases = [
+                {baud: 9600, codes: [8, 2, 2], want: ['ok', 'ok', 'ok'], opens: [LINE]},
+                {
+                    baud: 19200,
+                    codes: [7, 0, 1],
+                    want: ['ok', 'ok', 'ok'],
+                    opens: [{...LINE, baudRate: 19200, dataBits: 7, stopBits: 1, parity: 'odd'}]
+                },
+                {
+                    baud: 9600,
+                    codes: [8, 1, 2],
+                    want: ['ok', 'ok', {ftStatus: 6}],
+                    opens: []
+                },  // 1.5 stop bits
+                {
+                    baud: 9600,
+                    codes: [8, 2, 3],
+                    want: ['ok', 'ok', {ftStatus: 6}],
+                    opens: []
+                },  // mark parity
+                {baud: 9600, codes: [5, 2, 2], want: ['ok', 'ok', {ftStatus: 6}], opens: []},
+                {
+                    baud: 0,
+                    codes: [8, 2, 2],
+                    want: [{ftStatus: 7}, 'ok', 'ok'],
+                    opens: [{...LINE, baudRate: 9600}]
+                },
+            ];
+            for (const {baud, codes, want, opens} of cases) {
+                const {page} = await portPage({open: false});
+                const got = await calls(page, [
+                    ['open', ''], ['setBaudRate', baud], ['setTimeouts', 1000, 1000],
+                    ['setDataCharacteristics', ...codes]
+                ]);
+                assert.deepEqual(got.slice(1), want, `baud ${baud}, codes ${codes}`);
+                assert.deepEqual(
+                    await page.evaluate(() => __fakeSerial.opens), opens,
+                    `baud ${baud}, codes ${codes}`);
+                await page.close();
+            }
+            // Closing lets go of the streams (a locked stream keeps a port from closing) and the
+            // open sequence works again; a call before the line is open is refused.
+            const {page} = await portPage();
+            const got = await calls(page, [
+                ['close'], ['read', 1, 10], ['open', 'other'], ['open', ''], ['setBaudRate', 9600],
+                ['setTimeouts', 1000, 1000], ['setDataCharacteristics', 8, 2, 2], ['queued']
+            ]);
+            assert.deepEqual(got, ['ok', {ftStatus: 3}, {ftStatus: 2}, 'ok', 'ok', 'ok', 'ok', 0]);
+            assert.deepEqual(
+                await page.evaluate(() => [__fakeSerial.opens, __fakeSerial.closes]),
+                [[LINE, LINE], 1]);
+            await page.close();
+        });
+
+    test(
+        'reads take from one receive buffer: purge, time-outs and leftovers lose no byte',
+        async () => {
+            const {page, gyro} = await portPage({lineTiming: true});
+            const request = wireFrame(gyro.record, 0, READ_REQUEST);
+            const got = await page.evaluate(async (request) => {
+                await port.write(Uint8Array.of(0x55, 0x55, 0x55));
+                while (port.queued() < 3) await new Promise((r) => setTimeout(r, 2));
+                await port.purge(1);
+                const purged = port.queued();
+                await port.write(Uint8Array.from(request));
+                // Short time-outs while the reply is on the line: each read ends early with what
+                // has come; the rest keeps arriving into the buffer.
+                const parts = [];
+                let reply = [];
+                while (reply.length < 101) {
+                    const part = await port.read(101 - reply.length, 15);
+                    parts.push(part.length);
+                    reply = reply.concat(Array.from(part));
+                }
+                const late = await port.read(1, 30);
+                return {purged, reply, parts, late: late.length, queued: port.queued()};
+            }, request);
+            assert.equal(got.purged, 0);
+            assert.ok(got.parts.length > 2 && got.parts.some((n) => n < 101), `reads ${got.parts}`);
+            assert.deepEqual(got.reply, [...request, 0xa1, ...gyro.record.subarray(1, 84)]);
+            assert.deepEqual([got.late, got.queued], [0, 0]);
+            assert.deepEqual(gyro.frames.map((f) => f[15]), [READ_REQUEST]);
+            await page.close();
+        });
+
+    test('a long write returns when the rest fits the 256-byte transmit buffer', async () => {
+        const {page, gyro} = await portPage({lineTiming: true});
+        await page.exposeFunction('lineBacklog', () => gyro.pending.length);
+        const got = await page.evaluate(async () => {
+            const written = await port.write(new Uint8Array(1000).fill(0x55));
+            const backlog = await lineBacklog();
+            const echo = await port.read(1000, 3000);
+            return {written, backlog, echo: echo.length, all55: echo.every((b) => b === 0x55)};
+        });
+        assert.ok(
+            got.backlog <= 256 && got.backlog > 200, `bytes left on the line: ${got.backlog}`);
+        assert.deepEqual(
+            {...got, backlog: 0}, {written: 1000, backlog: 0, echo: 1000, all55: true});
+        await page.close();
+    });
+
+    test(
+        'a port that disappears fails what waits and every later call with 4, and says so once',
+        async () => {
+            const triggers = {
+                'a write past the point': async (page, frame) => page.evaluate(
+                    async (frame) => {
+                        __fakeSerial.disappearAfter = 17;
+                        const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
+                        const first = await port.write(Uint8Array.from(frame))
+                                          .then((n) => n, (e) => e.ftStatus);
+                        const second = await port.write(Uint8Array.from(frame))
+                                           .then((n) => n, (e) => e.ftStatus);
+                        return [first, second, await pending];
+                    },
+                    frame),
+                'unplugged while reading': async (page) => page.evaluate(async () => {
+                    const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
+                    setTimeout(() => __fakeSerial.port.disappear(), 20);
+                    return [await pending];
+                }),
+            };
+            for (const [name, trigger] of Object.entries(triggers)) {
+                const {page, gyro} = await portPage();
+                const frame = wireFrame(gyro.record, 0, READ_REQUEST);
+                const first = await trigger(page, frame);
+                assert.deepEqual(first, name.startsWith('a write') ? [17, 4, 4] : [4], name);
+                const later = await calls(page, [
+                    ['list'], ['open', ''], ['setBaudRate', 9600], ['purge', 1], ['read', 1, 10],
+                    ['write', [1]], ['close']
+                ]);
+                assert.deepEqual(later, new Array(7).fill({ftStatus: 4}), name);
+                assert.equal(await page.evaluate(() => disconnects), 1, name);
+                assert.equal(gyro.frames.length, name.startsWith('a write') ? 1 : 0, name);
+                await page.close();
+            }
+        });
+});
