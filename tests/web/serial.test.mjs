@@ -1,6 +1,7 @@
 // The adapter over Web Serial (web/site/js/serial-port.js) against a fake navigator.serial
 // whose bytes reach a TestGyro in this process.
 import assert from 'node:assert/strict';
+import {existsSync} from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 import {fileURLToPath} from 'node:url';
@@ -236,3 +237,139 @@ describe('Web Serial port', () => {
             }
         });
 });
+
+// ---- The page over Web Serial ------------------------------------------------------------------
+
+const site = path.join(
+    process.env.TARVEX_WEB_BUILD_DIR ? path.resolve(process.env.TARVEX_WEB_BUILD_DIR) :
+                                       path.join(root, 'build-web'),
+    'site');
+
+// The page with the fake port joined to a gyro; connected unless connect is false.
+async function sitePage(siteServer, {config = {}, connect = true} = {}) {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    const gyro = new TestGyro();
+    await installFakeSerial(page, gyro, config);
+    await page.goto(siteServer.url + '/', {waitUntil: 'load'});
+    await page.waitForSelector('#connect-serial:not([hidden])');
+    await page.waitForFunction(() => globalThis.tarvexModule);
+    if (connect) {
+        await page.click('#connect-serial');
+        await page.waitForFunction(() => document.documentElement.dataset.ready === '1');
+        await idle(page);
+    }
+    return {page, gyro};
+}
+
+const idle = (page) =>
+    page.waitForFunction(() => !document.documentElement.classList.contains('busy'));
+
+// Clicks a control and gives the message box it ends with (answered), or null.
+async function clickFor(page, id) {
+    await page.click(`[data-control="${id}"]`);
+    await page.waitForFunction(
+        () => !document.documentElement.classList.contains('busy') ||
+            document.querySelector('#message[open]'));
+    const box = await page.$eval(
+        '#message',
+        (d) =>
+            (d.open ? {
+                id: Number(d.dataset.id),
+                icon: d.dataset.icon,
+                text: d.querySelector('#message-text').textContent
+            } :
+                      null));
+    if (box) await page.click('#message[open] button');
+    await idle(page);
+    return box;
+}
+
+// What the gyro saw, frame by frame: kind, page, ID and the nine payload bytes.
+const seen = (frames) => frames.map((f) => f.length === 25 ? {kind: 'bus'} : {
+    kind: f[15] & 4  ? 'read' :
+        f[15] & 8    ? 'page' :
+        f[15] & 0x10 ? 'limit' :
+        f[15] & 0x1f ? '?' :
+                       'close',
+    page: f[5],
+    id: (f[3] << 8) | f[4],
+    payload: Array.from(f.subarray(6, 15)),
+});
+const pageFrame = (record, p) => ({
+    kind: 'page',
+    page: p,
+    id: (record[2] << 8) | record[3],
+    payload: Array.from(record.subarray(4 + 9 * p, 13 + 9 * p))
+});
+
+describe('the page over Web Serial', () => {
+    let siteServer;
+    before(async () => {
+        for (const file of ['index.html', 'tarvex.js', 'tarvex.wasm']) {
+            if (!existsSync(path.join(site, file)))
+                throw new Error(`${path.join(site, file)} is missing: run scripts/web.sh`);
+        }
+        siteServer = await serve({'/': site});
+    });
+    after(() => siteServer?.close());
+
+    test('Read and Write reach the gyro as its frames, on the line the adapter sets', async () => {
+        const {page, gyro} = await sitePage(siteServer);
+        assert.deepEqual(await page.evaluate(() => __fakeSerial.opens), [LINE]);
+        assert.deepEqual(
+            await clickFor(page, 1059),
+            {id: 117, icon: 'information', text: await text(page, 117)});
+        const record = Uint8Array.from(gyro.record);
+        // The first Read asks with an empty record (ID 0); the reply fills the window.
+        assert.deepEqual(seen(gyro.frames).map((f) => [f.kind, f.id]), [['read', 0]]);
+        assert.equal(await page.$eval('[data-control="1001"]', (e) => e.value), '4242');
+        gyro.frames = [];
+        assert.equal((await clickFor(page, 1060)).id, 105);
+        const pages = Array.from({length: 9}, (_, p) => pageFrame(record, p));
+        assert.deepEqual(
+            seen(gyro.frames).map((f, i) => (i < 9 ? f : [f.kind, f.id])),
+            [...pages, ['close', 4242], ['read', 4242]]);
+        assert.deepEqual(gyro.record, record);
+        await page.browserContext().close();
+    });
+
+    test('an adapter unplugged during Write gives the write error and nothing hangs', async () => {
+        const {page, gyro} = await sitePage(siteServer);
+        assert.equal((await clickFor(page, 1059)).id, 117);
+        const before = Uint8Array.from(gyro.record);
+        gyro.frames = [];
+        // Gone in the middle of the fourth page frame.
+        await page.evaluate(
+            () => (__fakeSerial.disappearAfter = __fakeSerial.written + 3 * 17 + 5));
+        const box = await clickFor(page, 1060);
+        assert.deepEqual(box, {id: 104, icon: 'stop', text: 'Write error'});
+        assert.deepEqual(
+            seen(gyro.frames).map((f) => [f.kind, f.page]),
+            [['page', 0], ['page', 1], ['page', 2]]);
+        assert.deepEqual(gyro.record, before);
+        // The page takes input again: a Read now fails at once with the read error.
+        assert.equal((await clickFor(page, 1059)).id, 103);
+        await page.browserContext().close();
+    });
+
+    test('a cancelled chooser changes nothing', async () => {
+        const {page} = await sitePage(siteServer, {config: {cancelChooser: true}, connect: false});
+        await page.click('#connect-serial');
+        await page.waitForFunction(() => __fakeSerial.requests.length === 1);
+        await page.evaluate(
+            () => new Promise((r) => setTimeout(r, 100)));  // let the click's handler end
+        assert.deepEqual(
+            await page.evaluate(() => ({
+                                    start: !document.querySelector('#start').hidden,
+                                    window: !document.querySelector('#window').hidden,
+                                    message: !!document.querySelector('dialog[open]'),
+                                    status: document.querySelector('#start-status').textContent,
+                                    opens: __fakeSerial.opens.length,
+                                })),
+            {start: true, window: false, message: false, status: '', opens: 0});
+        await page.browserContext().close();
+    });
+});
+
+const text = (page, id) => page.evaluate((id) => tarvexModule.tarvexText(id), id);
