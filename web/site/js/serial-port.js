@@ -84,6 +84,7 @@ export class SerialLink {
         this.end = 0;
         this.waiter = null;  // the pending read
         this.closing = false;
+        this.writing = Promise.resolve();
         this.gone = false;
         this.goneError = null;
         this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
@@ -250,9 +251,17 @@ export class SerialLink {
         return this.take(count);
     }
 
+    // Writes go out one after another (the stream's ticks may meet a command's write).
     async write(bytes) {
         this.check();
         const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+        const done = this.writing.then(() => this.writeNow(data));
+        this.writing = done.catch(() => {});
+        return done;
+    }
+
+    async writeNow(data) {
+        this.check();
         const head = Math.max(0, data.length - TRANSMIT_BUFFER);
         if (head > 0) {
             await this.send(data.subarray(0, head));
@@ -265,12 +274,12 @@ export class SerialLink {
     // Hands bytes to the port's writer.
     async send(bytes) {
         if (!this.writer) {
-            const writable = this.port.writable;
-            if (!writable) {
-                this.lose();
+            try {
+                this.writer = this.port.writable.getWriter();
+            } catch (error) {
+                this.lose(error);  // no writable: the port is gone
                 this.check();
             }
-            this.writer = writable.getWriter();
         }
         await this.guard(this.writer.write(bytes));
     }
