@@ -12,6 +12,8 @@
 // returns once handed over; a longer one (the 1000-byte burst) returns when the rest fits,
 // so the head is drained through the line first (closing a Web Serial writable waits until
 // its bytes are sent) and only the last 256 bytes are left in flight.
+// The write time-out is kept but bounds nothing: a write waits only for that drain, which
+// ends with the line, or for the port to go away.
 //
 // When the device goes away (the 'disconnect' event for this port, or the reader or a
 // writer failing) the pending read or write and every later call reject with ftStatus 4,
