@@ -366,6 +366,43 @@ describe('the page over Web Serial', () => {
         await page.browserContext().close();
     });
 
+    test(
+        'the limit setting streams bus frames the servo follows; an unplugged adapter ends it with the write error',
+        async () => {
+            const {page, gyro} = await sitePage(siteServer);
+            assert.equal((await clickFor(page, 1059)).id, 117);
+            const slider = () => page.$eval('[data-control="1058"]', (e) => Number(e.value));
+            const until = async (what, ok) => {
+                for (let i = 0; i < 250 && !ok(); ++i) await new Promise((r) => setTimeout(r, 20));
+                assert.ok(ok(), what);
+            };
+            const busFrames = () => gyro.frames.filter((f) => f.length === 25).length;
+            assert.equal(
+                await clickFor(page, 1051), null);  // Enter: the limit mode, then the stream
+            await until('bus frames', () => busFrames() >= 2);
+            assert.equal(gyro.limitMode, true);
+            assert.equal(gyro.servo, await slider());
+            await page.focus('[data-control="1058"]');
+            await page.keyboard.press('PageUp');
+            const moved = await slider();
+            await until(`the servo at ${moved}`, () => gyro.servo === moved);
+            // Releasing Enter: the limit mode ends and the servo is centred.
+            assert.equal((await clickFor(page, 1051)).id, 132);
+            assert.deepEqual([gyro.limitMode, gyro.servo], [false, 1024]);
+            // Unplugged while streaming: the stream's failed write is reported once.
+            assert.equal(await clickFor(page, 1051), null);
+            await until('the stream again', () => gyro.limitMode);
+            await page.evaluate(() => __fakeSerial.port.disappear());
+            await page.waitForSelector('#message[open]');
+            assert.deepEqual(
+                await page.$eval('#message', (d) => [Number(d.dataset.id), d.dataset.icon]),
+                [104, 'stop']);
+            await page.click('#message[open] button');
+            await idle(page);
+            assert.equal(await page.$('#message[open]'), null);
+            await page.browserContext().close();
+        });
+
     test('a cancelled chooser changes nothing', async () => {
         const {page} = await sitePage(siteServer, {config: {cancelChooser: true}, connect: false});
         await page.click('#connect-serial');
