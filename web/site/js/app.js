@@ -22,8 +22,31 @@ const command = (id) => $(`[data-command="${id}"]`);
 
 // ---- Captions and mnemonics ----------------------------------------------------------------
 
-const caption = (source, comment = '') =>
-  Module ? Module.tarvexCaption(source, comment) : source;
+// The module answers captions only while no handler runs: they are all taken once the
+// language is chosen, and the page reads them from here during a handler.
+const captions = new Map();
+const EXTRA_CAPTIONS = [
+  ['Recent File', 'menu'],
+  ['&Restore Previous Settings…', 'menu'],
+  ['Save &As...', 'menu'],
+  ['Direction, %1, row %2', ''],
+  ['Status, %1', ''],
+];
+function takeCaptions() {
+  captions.clear();
+  const wanted = [
+    ...EXTRA_CAPTIONS,
+    ...$$('[data-caption]').flatMap((e) => {
+      const [head, keys] = e.dataset.caption.split('\t');
+      const comment = e.dataset.comment || '';
+      return keys ? [[e.dataset.caption, comment], [head, comment]] : [[head, comment]];
+    }),
+  ];
+  for (const [source, comment] of wanted) {
+    captions.set(`${comment}\u0000${source}`, Module.tarvexCaption(source, comment));
+  }
+}
+const caption = (source, comment = '') => captions.get(`${comment}\u0000${source}`) ?? source;
 const mnemonics = new Map(); // letter -> element whose mnemonic it is
 
 // Splits a caption into its words and its mnemonic: "F&light Mode" -> F, l (underlined),
@@ -260,7 +283,7 @@ function wireControls() {
 // already held keeps moving; its movement is reported once the handler has returned).
 function guardInput() {
   const block = (e) => {
-    if (!busy || e.target.closest?.('dialog[open]')) return;
+    if (!busy || !e.isTrusted || e.target.closest?.('dialog[open]')) return;
     e.preventDefault();
     e.stopImmediatePropagation();
   };
@@ -516,6 +539,9 @@ async function chooseFromFolder(folder) {
   return answer === 'ok' && chosen ? `${folder}/${chosen.value}` : null;
 }
 
+// The chooser appends ".tcf" to a name without an extension.
+const withExtension = (name) => (/\.[^.]+$/.test(name) ? name : `${name}.tcf`);
+
 async function askName() {
   const dialog = $('#chooser');
   $('#chooser-title').textContent = plainOf(caption('Save &As...', 'menu'));
@@ -541,10 +567,8 @@ async function askName() {
   const answer = await modal(dialog, 'cancel');
   const name = input.value.trim().replace(/[/\\]/g, '_');
   if (answer !== 'ok' || !name || name === '*.tcf') return null;
-  return `${Module.tarvexFilesFolder}/${name}`;
+  return `${Module.tarvexFilesFolder}/${withExtension(name)}`;
 }
-
-const withExtension = (name) => (/\.[^.]+$/.test(name) ? name : `${name}.tcf`);
 
 async function chooseSaveAsFile() {
   if (typeof window.showSaveFilePicker === 'function') {
@@ -838,6 +862,7 @@ async function main() {
     const chosen = Module.tarvexSetLanguage(lang) || lang;
     texts = TEXTS[chosen] || TEXTS.en;
     document.documentElement.lang = chosen;
+    takeCaptions();
     applyCaptions();
     status.textContent = '';
   } catch (error) {
