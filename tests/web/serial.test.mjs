@@ -1,11 +1,11 @@
 // The adapter over Web Serial (web/site/js/serial-port.js) against a fake navigator.serial
 // whose bytes reach a TestGyro in this process.
 import assert from 'node:assert/strict';
-import {existsSync} from 'node:fs';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 import {fileURLToPath} from 'node:url';
 
+import {answer, idle, message, openPage, ready, requireSite, serve as servePage, settle} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
 import {launchBrowser, serve, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -253,49 +253,27 @@ describe('Web Serial port', () => {
 
 // ---- The page over Web Serial ------------------------------------------------------------------
 
-const site = path.join(
-    process.env.TARVEX_WEB_BUILD_DIR ? path.resolve(process.env.TARVEX_WEB_BUILD_DIR) :
-                                       path.join(root, 'build-web'),
-    'site');
-
 // The page with the fake port joined to a gyro; connected unless connect is false.
 async function sitePage(siteServer, {config = {}, connect = true} = {}) {
-    const context = await browser.createBrowserContext();
-    const page = await context.newPage();
     const gyro = new TestGyro();
-    await installFakeSerial(page, gyro, config);
-    await page.goto(siteServer.url + '/', {waitUntil: 'load'});
+    const page = await openPage(
+        browser, siteServer.url, {before: (page) => installFakeSerial(page, gyro, config)});
     await page.waitForSelector('#connect-serial:not([hidden])');
     await page.waitForFunction(() => globalThis.tarvexModule);
     if (connect) {
         await page.click('#connect-serial');
-        await page.waitForFunction(() => document.documentElement.dataset.ready === '1');
-        await idle(page);
+        await ready(page);
     }
     return {page, gyro};
 }
 
-const idle = (page) =>
-    page.waitForFunction(() => !document.documentElement.classList.contains('busy'));
-
 // Clicks a control and gives the message box it ends with (answered), or null.
 async function clickFor(page, id) {
     await page.click(`[data-control="${id}"]`);
-    await page.waitForFunction(
-        () => !document.documentElement.classList.contains('busy') ||
-            document.querySelector('#message[open]'));
-    const box = await page.$eval(
-        '#message',
-        (d) =>
-            (d.open ? {
-                id: Number(d.dataset.id),
-                icon: d.dataset.icon,
-                text: d.querySelector('#message-text').textContent
-            } :
-                      null));
-    if (box) await page.click('#message[open] button');
+    const box = (await settle(page)) ? await message(page) : null;
+    if (box) await answer(page, box.buttons[0]);
     await idle(page);
-    return box;
+    return box && {id: box.id, icon: box.icon, text: box.text};
 }
 
 // What the gyro saw, frame by frame: kind, page, ID and the nine payload bytes.
@@ -319,11 +297,8 @@ const pageFrame = (record, p) => ({
 describe('the page over Web Serial', () => {
     let siteServer;
     before(async () => {
-        for (const file of ['index.html', 'tarvex.js', 'tarvex.wasm']) {
-            if (!existsSync(path.join(site, file)))
-                throw new Error(`${path.join(site, file)} is missing: run scripts/web.sh`);
-        }
-        siteServer = await serve({'/': site});
+        requireSite();
+        siteServer = await servePage();
     });
     after(() => siteServer?.close());
 
@@ -397,7 +372,7 @@ describe('the page over Web Serial', () => {
             assert.deepEqual(
                 await page.$eval('#message', (d) => [Number(d.dataset.id), d.dataset.icon]),
                 [104, 'stop']);
-            await page.click('#message[open] button');
+            await answer(page, 'ok');
             await idle(page);
             assert.equal(await page.$('#message[open]'), null);
             await page.browserContext().close();
