@@ -12,8 +12,9 @@ import {existsSync} from 'node:fs';
 import path from 'node:path';
 import {fileURLToPath} from 'node:url';
 
+import {serve} from '../../tests/web/page-harness.mjs';
 import {installFakeSerial} from '../../tests/web/support/fake-serial.mjs';
-import {launchBrowser, serve} from '../../tests/web/support/harness.mjs';
+import {launchBrowser} from '../../tests/web/support/harness.mjs';
 import {TestGyro} from '../../tests/web/support/test-gyro.mjs';
 
 const FLOOR_MS = 1561.25;
@@ -24,13 +25,13 @@ const site = path.join(
 if (!existsSync(path.join(site, 'tarvex.wasm')))
     throw new Error(`${site} is not built: run scripts/web.sh`);
 
-const server = await serve({'/': site});
+const server = await serve(site);
 const browser = await launchBrowser();
 try {
     const page = await browser.newPage();
     const gyro = new TestGyro({lineTiming: true});
     await installFakeSerial(page, gyro);
-    await page.goto(server.url + '/', {waitUntil: 'load'});
+    await page.goto(server.url, {waitUntil: 'load'});
     await page.waitForSelector('#connect-serial:not([hidden])');
     await page.waitForFunction(() => globalThis.tarvexModule);
     await page.click('#connect-serial');

@@ -7,7 +7,7 @@ import {fileURLToPath} from 'node:url';
 
 import {answer, idle, message, openPage, ready, requireSite, serve as servePage, settle} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
-import {launchBrowser, serve, wireFrame} from './support/harness.mjs';
+import {launchBrowser, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -24,12 +24,8 @@ let browser;
 let server;
 before(async () => {
     browser = await launchBrowser();
-    // The port module alone, on a page that only loads it.
-    server = await serve({
-        '/': '<!doctype html><title>port</title><script type="module">' +
-            'import * as m from "/js/serial-port.js"; globalThis.portModule = m;</script>',
-        '/js/': path.join(root, 'web/site/js'),
-    });
+    // The port module alone, from the page's sources.
+    server = await servePage(path.join(root, 'web/site'));
 });
 after(async () => {
     await browser?.close();
@@ -42,9 +38,9 @@ async function portPage({lineTiming = false, config = {}, open = true} = {}) {
     const page = await browser.newPage();
     const gyro = new TestGyro({lineTiming});
     await installFakeSerial(page, gyro, config);
-    await page.goto(server.url + '/');
-    await page.waitForFunction(() => globalThis.portModule);
+    await page.goto(server.url + 'js/serial-port.js');
     await page.evaluate(async (open) => {
+        globalThis.portModule = await import('/js/serial-port.js');
         globalThis.disconnects = 0;
         globalThis.port = await portModule.chooseSerialPort();
         if (!port) return;
