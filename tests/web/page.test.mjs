@@ -67,6 +67,14 @@ test('the dialog routes its controls, menu, mnemonics and shortcuts to the handl
     });
     assert.equal(boxes.filter((b) => b.id === 117).length, reads, keys.join('+'));
   }
+  // Tab goes through the controls in the desktop's order.
+  await page.focus('[data-control="1001"]');
+  const order = [];
+  for (let i = 0; i < 6; ++i) {
+    await page.keyboard.press('Tab');
+    order.push(await page.evaluate(() => document.activeElement.dataset.control));
+  }
+  assert.deepEqual(order, ['1003', '1004', '1005', '1007', '1010', '1012']);
   // A slider moved from the keyboard reports its movement: the value box follows.
   const expBefore = Number(await value(page, 1035));
   await page.focus('[data-control="1036"]');
@@ -176,6 +184,15 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   assert.match(await page.title(), /Kopie äöü/);
   const recent = await page.evaluate(() => JSON.parse(localStorage.getItem('tarvex.recent')));
   assert.ok(recent.some((p) => p.endsWith('Kopie äöü.tcf')), JSON.stringify(recent));
+
+  // A .tcf dropped on the page opens as File > Open opens it.
+  const bytes = [...fs.readFileSync(saved)];
+  await through(page, () => page.evaluate((data) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(data)], 'Abwurf ü.tcf'));
+    document.querySelector('#dialog').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, bytes));
+  assert.match(await page.title(), /Abwurf ü/);
 
   // Write makes a backup; Restore lists the backups folder, newest first, and opens one.
   await page.focus('[data-control="1036"]');
