@@ -57,7 +57,8 @@ cmake --build "$build/module-build" --target tarvex
 # and the service worker's file list; without it web/site is copied as it is.
 rm -rf "$site.new"
 mkdir -p "$site.new"
-cp "$build/module-build/module/tarvex.js" "$build/module-build/module/tarvex.wasm" "$site.new/"
+cp "$build/module-build/module/tarvex.js" "$build/module-build/module/tarvex.wasm" \
+    "$root/web/tarvex-ticker.js" "$site.new/"
 if [ -f "$root/web/site/make_page.py" ]; then
     python3 "$root/web/site/make_page.py" "$root/resources/windows/tarvex.rc" \
         "$root/resources/window/tarvex.svg" "$root/web/site" "$site.new"

@@ -99,33 +99,47 @@ Module['tarvexWrittenFiles'] = function () {
     return tarvexWritten.slice();
 };
 
+// The synchronous calls: not while the module sleeps in a call (awaiting a box, a port or
+// a pause: Asyncify allows no call into it then, it would hang the page), else an Error.
+// From the window's callbacks (the module running, not sleeping) they are fine.
+function tarvexWhenIdle(what) {
+    if (Asyncify.currData) {
+        throw new Error('tarvex: ' + what + ' while the module waits; wait for tarvexIdle()');
+    }
+}
+
 Module['tarvexQuery'] = function (name) {
-    if (tarvexBusy) return false;
+    if (tarvexBusy || Asyncify.currData) return false;
     const answer = ccall('tarvex_query', 'number', ['string'], [String(name)]);
     if (answer < 0) return false;
     return answer === 1;
 };
 
 Module['tarvexCaption'] = function (source, comment) {
+    tarvexWhenIdle('tarvexCaption');
     return ccall('tarvex_caption', 'string', ['string', 'string'],
                  [String(source), comment ? String(comment) : '']);
 };
 
 Module['tarvexText'] = function (id) {
+    tarvexWhenIdle('tarvexText');
     return ccall('tarvex_text', 'string', ['number'], [id]);
 };
 
 Module['tarvexSetLanguage'] = function (code) {
+    tarvexWhenIdle('tarvexSetLanguage');
     const languages = (globalThis.navigator && navigator.languages) || [];
     return ccall('tarvex_set_language', 'string', ['string', 'string'],
                  [code ? String(code) : '', Array.from(languages).join('\n')]);
 };
 
 Module['tarvexUseVirtualGyro'] = function () {
+    tarvexWhenIdle('tarvexUseVirtualGyro');
     ccall('tarvex_use_virtual_gyro', null, [], []);
 };
 
 Module['tarvexUsePort'] = function () {
+    tarvexWhenIdle('tarvexUsePort');
     ccall('tarvex_use_port', null, [], []);
 };
 
@@ -147,19 +161,26 @@ const tarvexStream = (function () {
     let last = 0;
     const intervals = [];
 
+    // The page's own timer when the Worker cannot run (no Worker, or the site's policy
+    // refuses it).
+    function useFallback(period) {
+        worker = null;
+        if (running && !fallback) fallback = setInterval(tick, period);
+    }
+
     function startTicks(period) {
         last = 0;
         try {
             if (!worker) {
-                const source = 'let t = 0; onmessage = (e) => { clearInterval(t); t = 0;' +
-                               ' if (e.data > 0) t = setInterval(() => postMessage(0), e.data); };';
-                worker = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
+                worker = new Worker(locateFile('tarvex-ticker.js'));
                 worker.onmessage = tick;
+                worker.onerror = function () {
+                    useFallback(period);
+                };
             }
             worker.postMessage(period);
         } catch (e) {
-            worker = null;
-            fallback = setInterval(tick, period);
+            useFallback(period);
         }
     }
 

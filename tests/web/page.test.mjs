@@ -24,6 +24,12 @@ after(async () => {
 });
 
 const click = (page, id) => page.click(`[data-control="${id}"]`);
+// Opens a menu by its title with the mouse and picks a command.
+async function menu(page, index, commandId) {
+  await page.click(`#menu${index}`);
+  await page.waitForSelector(`#menu${index}-list:not([hidden])`);
+  await page.click(`[data-command="${commandId}"]`);
+}
 const fsCall = (page, fn, ...args) => page.evaluate(fn, ...args);
 
 // Runs an action and answers each message box it shows in turn; gives the boxes seen.
@@ -61,6 +67,14 @@ test('the dialog routes its controls, menu, mnemonics and shortcuts to the handl
     });
     assert.equal(boxes.filter((b) => b.id === 117).length, reads, keys.join('+'));
   }
+  // Tab goes through the controls in the desktop's order.
+  await page.focus('[data-control="1001"]');
+  const order = [];
+  for (let i = 0; i < 6; ++i) {
+    await page.keyboard.press('Tab');
+    order.push(await page.evaluate(() => document.activeElement.dataset.control));
+  }
+  assert.deepEqual(order, ['1003', '1004', '1005', '1007', '1010', '1012']);
   // A slider moved from the keyboard reports its movement: the value box follows.
   const expBefore = Number(await value(page, 1035));
   await page.focus('[data-control="1036"]');
@@ -126,8 +140,7 @@ test('the dialog routes its controls, menu, mnemonics and shortcuts to the handl
   assert.equal(await page.evaluate(() => globalThis.tarvexModule.tarvexStreamInfo().running), false);
 
   // About from the Help menu, closed with Escape.
-  await page.click('#menu2');
-  await page.click('[data-command="57664"]');
+  await menu(page, 2, 57664);
   await page.waitForSelector('#about[open]');
   await page.keyboard.press('Escape');
   await idle(page);
@@ -148,8 +161,7 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   await through(page, () => click(page, 1059));
 
   const name = 'Größe ジャイロ.tcf';
-  await page.click('#menu0');
-  await page.click('[data-command="57604"]');
+  await menu(page, 0, 57604);
   await page.waitForSelector('#chooser[open] input[name="file-name"]');
   await page.type('#chooser input[name="file-name"]', name.replace('.tcf', ''));
   await through(page, () => page.click('#chooser-ok'));
@@ -173,13 +185,21 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   const recent = await page.evaluate(() => JSON.parse(localStorage.getItem('tarvex.recent')));
   assert.ok(recent.some((p) => p.endsWith('Kopie äöü.tcf')), JSON.stringify(recent));
 
+  // A .tcf dropped on the page opens as File > Open opens it.
+  const bytes = [...fs.readFileSync(saved)];
+  await through(page, () => page.evaluate((data) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(data)], 'Abwurf ü.tcf'));
+    document.querySelector('#dialog').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, bytes));
+  assert.match(await page.title(), /Abwurf ü/);
+
   // Write makes a backup; Restore lists the backups folder, newest first, and opens one.
   await page.focus('[data-control="1036"]');
   await page.keyboard.press('ArrowLeft');
   await idle(page);
   await through(page, () => click(page, 1060));
-  await page.click('#menu0');
-  await page.click('[data-command="32781"]');
+  await menu(page, 0, 32781);
   await page.waitForSelector('#chooser[open] .file-list input');
   const listed = await page.$$eval('#chooser .file-list .date', (d) => d.length);
   assert.ok(listed >= 1);
@@ -275,8 +295,7 @@ test('without Web Serial the page says which browsers have it and still runs the
   const boxes = await through(page, () => click(page, 1059));
   assert.deepEqual(boxes.map((b) => b.id), [117]);
   // File > Exit ends the dialog: back to the start screen.
-  await page.click('#menu0');
-  await through(page, () => page.click('[data-command="57665"]'));
+  await through(page, () => menu(page, 0, 57665));
   await page.waitForSelector('#start:not([hidden])');
   assert.equal(await page.$eval('#window', (e) => e.hidden), true);
   await page.browserContext().close();

@@ -767,6 +767,7 @@ async function startDialog(useVirtualGyro, port = null) {
   delete document.documentElement.dataset.ended;
   $('#start').hidden = true;
   $('#window').hidden = false;
+  performance.mark('tarvex-init');
   const started = await call('OnInitDialog');
   if (!started) {
     showStart();
@@ -852,12 +853,11 @@ async function main() {
   const buttons = $$('.start-buttons button');
   for (const b of buttons) b.disabled = true;
   const started = wireStart();
-  if ('serviceWorker' in navigator && !new URLSearchParams(location.search).has('nosw')) {
-    navigator.serviceWorker.register('sw.js').catch((error) => console.warn('offline copy:', error));
-  }
   try {
     const { default: createTarvexModule } = await import('../tarvex.js');
+    performance.mark('tarvex-script');
     Module = await createTarvexModule();
+    performance.mark('tarvex-module');
     globalThis.tarvexModule = Module;
     const chosen = Module.tarvexSetLanguage(lang) || lang;
     texts = TEXTS[chosen] || TEXTS.en;
@@ -872,6 +872,10 @@ async function main() {
   }
   await started;
   for (const b of buttons) b.disabled = false;
+  // The offline copy, once the first start has what it needs (its download would compete).
+  if ('serviceWorker' in navigator) {
+    navigator.serviceWorker.register('sw.js').catch((error) => console.warn('offline copy:', error));
+  }
   if (new URLSearchParams(location.search).has('simulate')) await startDialog(true);
 }
 
