@@ -194,6 +194,10 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   }, bytes));
   assert.match(await page.title(), /Abwurf ü/);
 
+  // The recent list in the File menu: its second item is the file opened before the drop.
+  await through(page, () => menu(page, 0, 57617));
+  assert.match(await page.title(), /Kopie äöü/);
+
   // Write makes a backup; Restore lists the backups folder, newest first, and opens one.
   await page.focus('[data-control="1036"]');
   await page.keyboard.press('ArrowLeft');
@@ -298,5 +302,32 @@ test('without Web Serial the page says which browsers have it and still runs the
   await through(page, () => menu(page, 0, 57665));
   await page.waitForSelector('#start:not([hidden])');
   assert.equal(await page.$eval('#window', (e) => e.hidden), true);
+  await page.browserContext().close();
+});
+
+test('with File System Access, Save As writes into the file the user chose', async () => {
+  const page = await openPage(browser, `${server.url}?simulate`, {
+    before: (p) => p.evaluateOnNewDocument(() => {
+      globalThis.savedBytes = null;
+      window.showSaveFilePicker = async () => ({
+        name: 'Heli ä',
+        createWritable: async () => {
+          const parts = [];
+          return { write: async (b) => parts.push(...b), close: async () => { globalThis.savedBytes = parts; } };
+        },
+      });
+    }),
+  });
+  await ready(page);
+  await through(page, () => click(page, 1059));
+  await through(page, () => menu(page, 0, 57604));
+  await page.waitForFunction(() => globalThis.savedBytes !== null);
+  const [written, inModule] = await page.evaluate(() => [
+    globalThis.savedBytes,
+    [...globalThis.tarvexModule.FS.readFile(`${globalThis.tarvexModule.tarvexFilesFolder}/Heli ä.tcf`)],
+  ]);
+  assert.ok(written.length > 0);
+  assert.deepEqual(written, inModule);
+  assert.match(await page.title(), /Heli ä\.tcf/);
   await page.browserContext().close();
 });
