@@ -28,6 +28,8 @@
 //   Module.tarvexUseVirtualGyro()  the adapter binds the linked-in virtual gyro
 //   Module.tarvexUsePort()         the adapter binds globalThis.tarvexPort (web/PortD2xx.cpp)
 //     (either before 'OnInitDialog'; without one the dialog reports the missing driver)
+//   Module.tarvexVirtualGyroFaults(list) -> bool  the virtual gyro's faults for tests
+//                                  (sim/VirtualGyroControl.h's list, '' clears them)
 //   Module.tarvexFilesFolder       '/tarvex/files': where chosen and saved settings files go
 //   Module.tarvexStateFolder       '/tarvex/state/tarvex': backups, the virtual gyro's record
 //   Module.tarvexIdle() -> promise resolved once no call runs or waits
