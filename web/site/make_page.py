@@ -233,6 +233,7 @@ class Page:
                 target = row[i + 1]["id"] if i + 1 < len(row) else None
                 label_id = f"l{target}"
                 multi = " multi" if "\n" in c["caption"] else ""
+                multi += " right" if "SS_RIGHT" in c["style"] else ""
                 parts.append(
                     f'<label id="{label_id}" class="caption label{multi}" for="c{target}"'
                     f'{caption_attrs(c["caption"])}>{plain(c["caption"])}</label>'
