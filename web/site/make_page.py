@@ -318,7 +318,7 @@ class Page:
 def menubar(menus):
     out = ['<nav class="menubar-wrap"><div id="menubar" class="menubar" role="menubar">']
     for i, menu in enumerate(menus):
-        out.append('<div class="menu-top">')
+        out.append('<div class="menu-top" role="none">')
         out.append(
             f'<button type="button" id="menu{i}" class="caption menu-title" role="menuitem"'
             f' aria-haspopup="menu" aria-expanded="false" aria-controls="menu{i}-list"'
