@@ -677,9 +677,7 @@ globalThis.tarvexWindow = {
     element.min = String(min);
     element.max = String(max);
     element.step = '1';
-    element.dataset.tick = String(tick || 1);
-    const marks = tick > 0 ? Math.max(1, Math.round((max - min) / tick)) : 1;
-    element.style.setProperty('--ticks', String(Math.min(marks, 50)));
+    element.dataset.tick = String(tick || 1); // Page Up/Down move by it
   },
   setTrackbarPos(id, pos) {
     const element = control(id);
