@@ -81,6 +81,11 @@ test('the dialog routes its controls, menu, mnemonics and shortcuts to the handl
   await page.keyboard.press('ArrowRight');
   await idle(page);
   assert.equal(Number(await value(page, 1035)), expBefore + 1);
+  // Page Down moves by the trackbar's tick, as on the desktop.
+  const [tick, min] = await page.$eval('[data-control="1036"]', (e) => [Number(e.dataset.tick), Number(e.min)]);
+  await page.keyboard.press('PageDown');
+  await idle(page);
+  assert.equal(Number(await value(page, 1035)), Math.max(min, expBefore + 1 - tick));
   assert.equal(await page.evaluate(() => globalThis.tarvexModule.tarvexQuery('HasUnwrittenData')), true);
 
   // A mode change asks (107, Yes/No, Yes first); Escape is No and the radio goes back.
