@@ -16,7 +16,8 @@
 //                                          'OnFileOpen', ... see kHandlers in Exports.cpp);
 //                                          'OnRecentFile' takes the index, 'OnDropFiles' an
 //                                          array of module paths; 'OnInitDialog' creates the
-//                                          dialog first and gives its bool. Gives the
+//                                          dialog first (anew when one ran before: the
+//                                          adapter closes its device) and gives its bool. Gives the
 //                                          handler's number (OnInitDialog: 1 or 0; others
 //                                          0). Rejects for an unknown name, or when the
 //                                          dialog is not started.
