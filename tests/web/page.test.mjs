@@ -160,7 +160,7 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   page.errors = [];
   page.on('pageerror', (e) => page.errors.push(String(e)));
   // No File System Access: Save As asks for a name and the file comes as a download.
-  await page.evaluateOnNewDocument(() => { delete window.showSaveFilePicker; });
+  await page.evaluateOnNewDocument(() => { delete window.showSaveFilePicker; delete window.showOpenFilePicker; });
   await page.goto(`${server.url}?simulate`);
   await ready(page);
   await through(page, () => click(page, 1059));
@@ -310,17 +310,20 @@ test('without Web Serial the page says which browsers have it and still runs the
   await page.browserContext().close();
 });
 
-test('with File System Access, Save As writes into the file the user chose', async () => {
+test('with File System Access, Save As writes into the file chosen, Save into the file opened', async () => {
   const page = await openPage(browser, `${server.url}?simulate`, {
     before: (p) => p.evaluateOnNewDocument(() => {
       globalThis.savedBytes = null;
-      window.showSaveFilePicker = async () => ({
-        name: 'Heli ä',
+      const handle = (name, file) => ({
+        name,
+        getFile: async () => file,
         createWritable: async () => {
           const parts = [];
-          return { write: async (b) => parts.push(...b), close: async () => { globalThis.savedBytes = parts; } };
+          return { write: async (b) => parts.push(...b), close: async () => { globalThis.savedBytes = { name, parts }; } };
         },
       });
+      window.showSaveFilePicker = async () => handle('Heli ä');
+      window.showOpenFilePicker = async () => [handle('Offen ö.tcf', new File([new Uint8Array(globalThis.savedBytes.parts)], 'Offen ö.tcf'))];
     }),
   });
   await ready(page);
@@ -331,8 +334,21 @@ test('with File System Access, Save As writes into the file the user chose', asy
     globalThis.savedBytes,
     [...globalThis.tarvexModule.FS.readFile(`${globalThis.tarvexModule.tarvexFilesFolder}/Heli ä.tcf`)],
   ]);
-  assert.ok(written.length > 0);
-  assert.deepEqual(written, inModule);
+  assert.equal(written.name, 'Heli ä');
+  assert.ok(written.parts.length > 0);
+  assert.deepEqual(written.parts, inModule);
   assert.match(await page.title(), /Heli ä\.tcf/);
+  // Open through the picker, change a value, Save: the bytes go back into the opened file.
+  await through(page, () => menu(page, 0, 57601));
+  assert.match(await page.title(), /Offen ö\.tcf/);
+  await page.evaluate(() => { globalThis.savedBytes = null; });
+  await page.focus('[data-control="1036"]');
+  await page.keyboard.press('ArrowRight');
+  await idle(page);
+  await through(page, () => menu(page, 0, 57603));
+  await page.waitForFunction(() => globalThis.savedBytes !== null);
+  const resaved = await page.evaluate(() => globalThis.savedBytes);
+  assert.equal(resaved.name, 'Offen ö.tcf');
+  assert.notDeepEqual(resaved.parts, written.parts, 'the changed value');
   await page.browserContext().close();
 });

@@ -570,12 +570,14 @@ async function askName() {
   return `${Module.tarvexFilesFolder}/${withExtension(name)}`;
 }
 
+const GYRO_FILES = [{ description: 'Gyro Files (*.tcf)', accept: { 'application/octet-stream': ['.tcf'] } }];
+
 async function chooseSaveAsFile() {
   if (typeof window.showSaveFilePicker === 'function') {
     try {
       const handle = await window.showSaveFilePicker({
         suggestedName: 'settings.tcf',
-        types: [{ description: 'Gyro Files (*.tcf)', accept: { 'application/octet-stream': ['.tcf'] } }],
+        types: GYRO_FILES,
       });
       const path = `${Module.tarvexFilesFolder}/${withExtension(handle.name)}`;
       handles.set(path, handle);
@@ -729,6 +731,16 @@ globalThis.tarvexWindow = {
   showMessage,
   async chooseOpenFile(folder) {
     if (folder) return chooseFromFolder(folder);
+    if (typeof window.showOpenFilePicker === 'function') {
+      // With File System Access the file keeps its handle: Save writes back into it.
+      try {
+        const [handle] = await window.showOpenFilePicker({ types: GYRO_FILES });
+        return writeImported(await handle.getFile(), handle);
+      } catch (error) {
+        if (error.name === 'AbortError') return null;
+        console.error(error);
+      }
+    }
     const file = await pickFile();
     return file ? writeImported(file) : null;
   },
