@@ -307,6 +307,13 @@ test('without Web Serial the page says which browsers have it and still runs the
   await through(page, () => menu(page, 0, 57665));
   await page.waitForSelector('#start:not([hidden])');
   assert.equal(await page.$eval('#window', (e) => e.hidden), true);
+  // Started again; Escape is the close request (OnCancel): back to the start screen.
+  await page.click('#simulate');
+  await page.waitForSelector('#window:not([hidden])');
+  await idle(page);
+  await page.focus('[data-control="1036"]');
+  await through(page, () => page.keyboard.press('Escape'));
+  await page.waitForSelector('#start:not([hidden])');
   await page.browserContext().close();
 });
 
