@@ -4,6 +4,7 @@
 // site's transfer size gzip'd.
 //
 //   node bench/web/module-timing.mjs [SITE] [SECONDS]   (SITE: build-web/site; 10 s a phase)
+//   TARVEX_BENCH_HEADFUL=1 xvfb-run -a node bench/web/module-timing.mjs   (a windowed browser)
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -64,7 +65,18 @@ const summary = (ticks) => {
   return `${t.length} ticks, mean ${mean.toFixed(1)} ms, median ${at(0.5)}, p99 ${at(0.99)}, max ${t[t.length - 1].toFixed(1)}`;
 };
 
-const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'], headless: true });
+// TARVEX_BENCH_HEADFUL=1 runs a windowed Chromium (under xvfb-run): only there does the
+// browser slow down a hidden tab's timers as it does for a user.
+const headless = process.env.TARVEX_BENCH_HEADFUL !== '1';
+// Without puppeteer's switches that keep background tabs at full speed, so a hidden tab is
+// slowed down as a user's is.
+const browser = await puppeteer.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--no-sandbox'],
+  headless,
+  ignoreDefaultArgs: ['--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+    '--disable-backgrounding-occluded-windows'],
+});
 try {
   for (const source of ['worker', 'page timer']) {
     const context = await browser.createBrowserContext();
