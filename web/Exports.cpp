@@ -89,7 +89,15 @@ EMSCRIPTEN_KEEPALIVE int tarvex_call(const char* name, int index, const char* li
     const std::string_view handler = name;
     try {
         if (handler == "OnInitDialog") {
-            if (g_dialog == nullptr) g_dialog = new Dialog;
+            // A dialog started again (the page's start screen after the dialog ended) is a
+            // new one: the old one goes, and the adapter closes the device it had open
+            // through the table bound then, before the new dialog binds the chosen one.
+            if (g_dialog != nullptr) {
+                delete g_dialog;
+                g_dialog = nullptr;
+                g_adapter.Close();
+            }
+            g_dialog = new Dialog;
             return g_dialog->dlg.OnInitDialog() ? 1 : 0;
         }
         if (g_dialog == nullptr) return -1;

@@ -16,7 +16,8 @@
 //                                          'OnFileOpen', ... see kHandlers in Exports.cpp);
 //                                          'OnRecentFile' takes the index, 'OnDropFiles' an
 //                                          array of module paths; 'OnInitDialog' creates the
-//                                          dialog first and gives its bool. Gives the
+//                                          dialog first (anew when one ran before: the
+//                                          adapter closes its device) and gives its bool. Gives the
 //                                          handler's number (OnInitDialog: 1 or 0; others
 //                                          0). Rejects for an unknown name, or when the
 //                                          dialog is not started.
@@ -28,6 +29,8 @@
 //   Module.tarvexUseVirtualGyro()  the adapter binds the linked-in virtual gyro
 //   Module.tarvexUsePort()         the adapter binds globalThis.tarvexPort (web/PortD2xx.cpp)
 //     (either before 'OnInitDialog'; without one the dialog reports the missing driver)
+//   Module.tarvexVirtualGyroFaults(list) -> bool  the virtual gyro's faults for tests
+//                                  (sim/VirtualGyroControl.h's list, '' clears them)
 //   Module.tarvexFilesFolder       '/tarvex/files': where chosen and saved settings files go
 //   Module.tarvexStateFolder       '/tarvex/state/tarvex': backups, the virtual gyro's record
 //   Module.tarvexIdle() -> promise resolved once no call runs or waits

@@ -138,6 +138,13 @@ Module['tarvexUseVirtualGyro'] = function () {
     ccall('tarvex_use_virtual_gyro', null, [], []);
 };
 
+// The linked-in virtual gyro's faults (the list of sim/VirtualGyroControl.h, '' for none),
+// for tests of the failure paths: true when the list parsed.
+Module['tarvexVirtualGyroFaults'] = function (list) {
+    tarvexWhenIdle('tarvexVirtualGyroFaults');
+    return ccall('vgyro_set_faults', 'number', ['string'], [String(list || '')]) === 0;
+};
+
 Module['tarvexUsePort'] = function () {
     tarvexWhenIdle('tarvexUsePort');
     ccall('tarvex_use_port', null, [], []);

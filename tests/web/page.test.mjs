@@ -81,6 +81,11 @@ test('the dialog routes its controls, menu, mnemonics and shortcuts to the handl
   await page.keyboard.press('ArrowRight');
   await idle(page);
   assert.equal(Number(await value(page, 1035)), expBefore + 1);
+  // Page Down moves by the trackbar's tick, as on the desktop.
+  const [tick, min] = await page.$eval('[data-control="1036"]', (e) => [Number(e.dataset.tick), Number(e.min)]);
+  await page.keyboard.press('PageDown');
+  await idle(page);
+  assert.equal(Number(await value(page, 1035)), Math.max(min, expBefore + 1 - tick));
   assert.equal(await page.evaluate(() => globalThis.tarvexModule.tarvexQuery('HasUnwrittenData')), true);
 
   // A mode change asks (107, Yes/No, Yes first); Escape is No and the radio goes back.
@@ -155,7 +160,7 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
   page.errors = [];
   page.on('pageerror', (e) => page.errors.push(String(e)));
   // No File System Access: Save As asks for a name and the file comes as a download.
-  await page.evaluateOnNewDocument(() => { delete window.showSaveFilePicker; });
+  await page.evaluateOnNewDocument(() => { delete window.showSaveFilePicker; delete window.showOpenFilePicker; });
   await page.goto(`${server.url}?simulate`);
   await ready(page);
   await through(page, () => click(page, 1059));
@@ -193,6 +198,10 @@ test('settings files: Save As downloads, Open takes a picked file, Restore lists
     document.querySelector('#dialog').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
   }, bytes));
   assert.match(await page.title(), /Abwurf ü/);
+
+  // The recent list in the File menu: its second item is the file opened before the drop.
+  await through(page, () => menu(page, 0, 57617));
+  assert.match(await page.title(), /Kopie äöü/);
 
   // Write makes a backup; Restore lists the backups folder, newest first, and opens one.
   await page.focus('[data-control="1036"]');
@@ -298,5 +307,55 @@ test('without Web Serial the page says which browsers have it and still runs the
   await through(page, () => menu(page, 0, 57665));
   await page.waitForSelector('#start:not([hidden])');
   assert.equal(await page.$eval('#window', (e) => e.hidden), true);
+  // Started again; Escape is the close request (OnCancel): back to the start screen.
+  await page.click('#simulate');
+  await page.waitForSelector('#window:not([hidden])');
+  await idle(page);
+  await page.focus('[data-control="1036"]');
+  await through(page, () => page.keyboard.press('Escape'));
+  await page.waitForSelector('#start:not([hidden])');
+  await page.browserContext().close();
+});
+
+test('with File System Access, Save As writes into the file chosen, Save into the file opened', async () => {
+  const page = await openPage(browser, `${server.url}?simulate`, {
+    before: (p) => p.evaluateOnNewDocument(() => {
+      globalThis.savedBytes = null;
+      const handle = (name, file) => ({
+        name,
+        getFile: async () => file,
+        createWritable: async () => {
+          const parts = [];
+          return { write: async (b) => parts.push(...b), close: async () => { globalThis.savedBytes = { name, parts }; } };
+        },
+      });
+      window.showSaveFilePicker = async () => handle('Heli ä');
+      window.showOpenFilePicker = async () => [handle('Offen ö.tcf', new File([new Uint8Array(globalThis.savedBytes.parts)], 'Offen ö.tcf'))];
+    }),
+  });
+  await ready(page);
+  await through(page, () => click(page, 1059));
+  await through(page, () => menu(page, 0, 57604));
+  await page.waitForFunction(() => globalThis.savedBytes !== null);
+  const [written, inModule] = await page.evaluate(() => [
+    globalThis.savedBytes,
+    [...globalThis.tarvexModule.FS.readFile(`${globalThis.tarvexModule.tarvexFilesFolder}/Heli ä.tcf`)],
+  ]);
+  assert.equal(written.name, 'Heli ä');
+  assert.ok(written.parts.length > 0);
+  assert.deepEqual(written.parts, inModule);
+  assert.match(await page.title(), /Heli ä\.tcf/);
+  // Open through the picker, change a value, Save: the bytes go back into the opened file.
+  await through(page, () => menu(page, 0, 57601));
+  assert.match(await page.title(), /Offen ö\.tcf/);
+  await page.evaluate(() => { globalThis.savedBytes = null; });
+  await page.focus('[data-control="1036"]');
+  await page.keyboard.press('ArrowRight');
+  await idle(page);
+  await through(page, () => menu(page, 0, 57603));
+  await page.waitForFunction(() => globalThis.savedBytes !== null);
+  const resaved = await page.evaluate(() => globalThis.savedBytes);
+  assert.equal(resaved.name, 'Offen ö.tcf');
+  assert.notDeepEqual(resaved.parts, written.parts, 'the changed value');
   await page.browserContext().close();
 });

@@ -1,7 +1,8 @@
 // The browser edition end to end: the built site served from 127.0.0.1, opened with
 // ?simulate (the virtual gyro linked into the module), Read clicked; the connection message
 // (117) shows in the page's message <dialog>, after the virtual gyro's real line time, and
-// the stream of the limit procedure ticks at its period until Enter is released.
+// the stream of the limit procedure ticks at its period until Enter is released, and a
+// refused frame ends it with one write error.
 //
 //   node tests/web/smoke.test.mjs [SITE]     (SITE: default build-web/site)
 //
@@ -53,37 +54,30 @@ try {
   });
 
   const expected = await page.evaluate(() => globalThis.tarvexModule.tarvexText(117));
-  // Read: the module sleeps through the virtual gyro's line time, the page stays live.
-  const started = Date.now();
+  // Read: the module sleeps through the virtual gyro's line time, the page stays live
+  // (bench/web/module-timing.mjs measures how long).
   await page.click('[data-control="1059"]');
   await page.waitForSelector('dialog#message[open]', { timeout: 10000 });
-  const elapsed = Date.now() - started;
   const shown = await page.$eval('dialog#message', (d) => ({
     id: Number(d.dataset.id),
     text: d.querySelector('#message-text').textContent,
   }));
   assert.equal(shown.id, 117);
   assert.equal(shown.text, expected);
-  // 101 reply bytes and the request's echo at 1.25 ms a byte, after the 1000-byte burst.
-  assert.ok(elapsed >= 1400, `Read answered after ${elapsed} ms, sooner than the line allows`);
   await page.click('dialog#message[open] button[value="ok"]');
   await page.waitForSelector('dialog#message:not([open])');
   await page.evaluate(() => globalThis.tarvexModule.tarvexIdle());
 
-  // Enter starts the limit procedure's stream; the ticks keep their period.
+  // Enter starts the limit procedure's stream to the virtual gyro; it ticks (the period is
+  // measured in bench/web/module-timing.mjs).
   await page.click('[data-control="1051"]');
   await page.evaluate(() => globalThis.tarvexModule.tarvexIdle());
-  await new Promise((resolve) => setTimeout(resolve, 1500));
+  await page.waitForFunction(() => globalThis.tarvexModule.tarvexStreamInfo().tickMs.length >= 5, { timeout: 10000 });
   const stream = await page.evaluate(() => {
-    const { running, kind, tickMs } = globalThis.tarvexModule.tarvexStreamInfo();
-    return { running, kind, tickMs: Array.from(tickMs) };
+    const { running, kind } = globalThis.tarvexModule.tarvexStreamInfo();
+    return { running, kind };
   });
-  assert.equal(stream.running, true, 'the stream runs after Enter');
-  assert.equal(stream.kind, 'vgyro');
-  const ticks = stream.tickMs.slice(2);
-  const mean = ticks.reduce((sum, t) => sum + t, 0) / ticks.length;
-  assert.ok(ticks.length >= 20, `only ${ticks.length} ticks in 1.5 s`);
-  assert.ok(mean > 40 && mean < 65, `mean tick ${mean.toFixed(1)} ms, not 50`);
+  assert.deepEqual(stream, { running: true, kind: 'vgyro' });
   // Releasing Enter calls the procedure off: the stream has stopped when its box shows.
   await page.click('[data-control="1051"]');
   await page.waitForSelector('dialog#message[open]', { timeout: 10000 });
@@ -93,10 +87,26 @@ try {
   }));
   assert.deepEqual(stopped, { id: 132, running: false });
   await page.click('dialog#message[open] button[value="ok"]');
+  await page.waitForSelector('dialog#message:not([open])');
   await page.evaluate(() => globalThis.tarvexModule.tarvexIdle());
 
+  // A frame the gyro's line refuses ends the stream and is reported once, as a write error.
+  await page.click('[data-control="1051"]');
+  await page.evaluate(() => globalThis.tarvexModule.tarvexIdle());
+  assert.equal(await page.evaluate(() => globalThis.tarvexModule.tarvexVirtualGyroFaults('write-fails-after=2')), true);
+  await page.waitForSelector('dialog#message[open]', { timeout: 10000 });
+  const failure = await page.evaluate(() => ({
+    id: Number(document.querySelector('dialog#message').dataset.id),
+    running: globalThis.tarvexModule.tarvexStreamInfo().running,
+  }));
+  assert.deepEqual(failure, { id: 104, running: false });
+  await page.click('dialog#message[open] button[value="ok"]');
+  await page.waitForSelector('dialog#message:not([open])');
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  assert.equal(await page.$eval('dialog#message', (d) => d.open), false, 'the failure is reported once');
+
   assert.deepEqual(errors, []);
-  console.log(`smoke: ok (Read ${elapsed} ms, ${ticks.length} ticks, mean ${mean.toFixed(1)} ms)`);
+  console.log('smoke: ok');
 } finally {
   await browser.close();
   server.close();

@@ -233,6 +233,7 @@ class Page:
                 target = row[i + 1]["id"] if i + 1 < len(row) else None
                 label_id = f"l{target}"
                 multi = " multi" if "\n" in c["caption"] else ""
+                multi += " right" if "SS_RIGHT" in c["style"] else ""
                 parts.append(
                     f'<label id="{label_id}" class="caption label{multi}" for="c{target}"'
                     f'{caption_attrs(c["caption"])}>{plain(c["caption"])}</label>'
@@ -317,7 +318,7 @@ class Page:
 def menubar(menus):
     out = ['<nav class="menubar-wrap"><div id="menubar" class="menubar" role="menubar">']
     for i, menu in enumerate(menus):
-        out.append('<div class="menu-top">')
+        out.append('<div class="menu-top" role="none">')
         out.append(
             f'<button type="button" id="menu{i}" class="caption menu-title" role="menuitem"'
             f' aria-haspopup="menu" aria-expanded="false" aria-controls="menu{i}-list"'

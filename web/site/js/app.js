@@ -570,12 +570,14 @@ async function askName() {
   return `${Module.tarvexFilesFolder}/${withExtension(name)}`;
 }
 
+const GYRO_FILES = [{ description: 'Gyro Files (*.tcf)', accept: { 'application/octet-stream': ['.tcf'] } }];
+
 async function chooseSaveAsFile() {
   if (typeof window.showSaveFilePicker === 'function') {
     try {
       const handle = await window.showSaveFilePicker({
         suggestedName: 'settings.tcf',
-        types: [{ description: 'Gyro Files (*.tcf)', accept: { 'application/octet-stream': ['.tcf'] } }],
+        types: GYRO_FILES,
       });
       const path = `${Module.tarvexFilesFolder}/${withExtension(handle.name)}`;
       handles.set(path, handle);
@@ -677,9 +679,7 @@ globalThis.tarvexWindow = {
     element.min = String(min);
     element.max = String(max);
     element.step = '1';
-    element.dataset.tick = String(tick || 1);
-    const marks = tick > 0 ? Math.max(1, Math.round((max - min) / tick)) : 1;
-    element.style.setProperty('--ticks', String(Math.min(marks, 50)));
+    element.dataset.tick = String(tick || 1); // Page Up/Down move by it
   },
   setTrackbarPos(id, pos) {
     const element = control(id);
@@ -731,6 +731,16 @@ globalThis.tarvexWindow = {
   showMessage,
   async chooseOpenFile(folder) {
     if (folder) return chooseFromFolder(folder);
+    if (typeof window.showOpenFilePicker === 'function') {
+      // With File System Access the file keeps its handle: Save writes back into it.
+      try {
+        const [handle] = await window.showOpenFilePicker({ types: GYRO_FILES });
+        return writeImported(await handle.getFile(), handle);
+      } catch (error) {
+        if (error.name === 'AbortError') return null;
+        console.error(error);
+      }
+    }
     const file = await pickFile();
     return file ? writeImported(file) : null;
   },
