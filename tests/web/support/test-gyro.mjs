@@ -13,6 +13,11 @@
 //
 // With lineTiming each byte takes 1.25 ms (9600 baud, 12 bits) behind what the line still
 // carries, and a reply starts 5 ms after the request's echo; without it bytes come at once.
+//
+// Beyond the contract's members (write, ondata, record, frames, servo): lineOk (false: a
+// mis-set line, writes are lost), limitMode, pending (bytes still on the line, with their
+// arrival times) and lineFree() (resolves when the line has carried everything), which a
+// fake port's drain waits on.
 
 const BYTE_MS = 1.25;
 const TURNAROUND_MS = 5;
