@@ -85,11 +85,17 @@ for (const [width, height] of [[1280, 800], [390, 844]]) {
   });
 }
 
-test('offline: after one visit the site starts and reads with the network off', async () => {
+test('installable, and offline: after one visit the site starts and reads with the network off', async () => {
   const page = await openPage(browser, `${server.url}?simulate`);
   await ready(page);
   await page.waitForFunction(() => navigator.serviceWorker.controller !== null, { timeout: 20000 });
   await page.evaluate(() => navigator.serviceWorker.ready);
+  // Installable: the manifest is read without errors; the test's private profile is all
+  // Chromium objects to.
+  const cdp = await page.createCDPSession();
+  assert.deepEqual((await cdp.send('Page.getAppManifest')).errors, []);
+  const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+  assert.deepEqual(installabilityErrors.map((e) => e.errorId).filter((id) => id !== 'in-incognito'), []);
   await page.setOfflineMode(true);
   await page.reload({ waitUntil: 'load' });
   await ready(page);

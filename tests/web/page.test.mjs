@@ -309,8 +309,7 @@ test('without Web Serial the page says which browsers have it and still runs the
   assert.equal(await page.$eval('#window', (e) => e.hidden), true);
   // Started again; Escape is the close request (OnCancel): back to the start screen.
   await page.click('#simulate');
-  await page.waitForSelector('#window:not([hidden])');
-  await idle(page);
+  await ready(page);
   await page.focus('[data-control="1036"]');
   await through(page, () => page.keyboard.press('Escape'));
   await page.waitForSelector('#start:not([hidden])');

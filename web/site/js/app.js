@@ -717,6 +717,7 @@ globalThis.tarvexWindow = {
     running = false;
     closeMenus(false);
     document.documentElement.dataset.ended = result;
+    delete document.documentElement.dataset.ready;
     showStart();
   },
   setTitle(title, marker) {
