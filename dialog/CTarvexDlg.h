@@ -72,6 +72,10 @@ class CTarvexDlg {
     // failed (or was called off because its backup failed), so the window must stay open
     // with the edits.
     bool ConfirmUnwrittenData();
+    // True when the exit check (ConfirmUnwrittenData) would speak up now: the edited
+    // record differs from the gyro's. Asks nothing and changes nothing (a browser page
+    // asks before it is left).
+    bool HasUnwrittenData() const;
     void OnOK();
     void OnCancel();
     void OnExit();

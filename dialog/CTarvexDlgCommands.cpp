@@ -119,6 +119,10 @@ bool CTarvexDlg::ConfirmUnwrittenData() {
     return WriteGyro();
 }
 
+bool CTarvexDlg::HasUnwrittenData() const {
+    return !recordsEqual(gyro.workingRecord, gyro.deviceRecord);
+}
+
 void CTarvexDlg::OnOK() {
     if (closing_) return;  // a close is already being decided
     closing_ = true;

@@ -4,13 +4,22 @@
 #include <chrono>
 #include <thread>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 namespace {
 
 class SleepingPause final : public Pause {
   public:
     constexpr SleepingPause() noexcept = default;
     void Wait(std::uint32_t milliseconds) override {
+#ifdef __EMSCRIPTEN__
+        // The browser edition: the module sleeps (Asyncify) while the page runs on.
+        emscripten_sleep(milliseconds);
+#else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+#endif
     }
 };
 

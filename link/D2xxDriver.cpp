@@ -76,6 +76,7 @@ static_assert(std::string_view(kBindNames[5]) == "FT_Close");
 static_assert(std::string_view(kBindNames[7]) == "FT_Purge");
 static_assert(std::string_view(kBindNames[34]) == "FT_GetLibraryVersion");
 
+#ifndef __EMSCRIPTEN__
 void* OpenLibrary(const std::string& file) noexcept {
 #ifdef _WIN32
     std::wstring wide;
@@ -108,6 +109,7 @@ Symbol LookUp(void* library, const char* name) noexcept {
     return dlsym(library, name);
 #endif
 }
+#endif
 
 #ifdef _WIN32
 bool IsRegularFile(const std::string& path) {
@@ -144,6 +146,20 @@ bool IsAbsolute(const std::string& path) {
 
 }  // namespace
 
+#ifdef __EMSCRIPTEN__
+const D2xxDriver* D2xxDriver::staticTable = nullptr;
+
+bool D2xxDriver::Load() noexcept {
+    if (staticTable == nullptr) return false;
+    libraryHandle = const_cast<D2xxDriver*>(staticTable);
+#define TARVEX_D2XX_COPY(name, params) name = staticTable->name;
+    TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_COPY)
+#undef TARVEX_D2XX_COPY
+#define TARVEX_D2XX_BOUND(name, params) &&name != nullptr
+    return true TARVEX_D2XX_ENTRY_POINTS(TARVEX_D2XX_BOUND);
+#undef TARVEX_D2XX_BOUND
+}
+#else
 bool D2xxDriver::Load() noexcept {
     try {
         for (const std::string& candidate : LibraryCandidates()) {
@@ -163,6 +179,7 @@ bool D2xxDriver::Load() noexcept {
     }
     return true;
 }
+#endif
 
 void D2xxDriver::Close() noexcept {
     if (FT_Close == nullptr) return;

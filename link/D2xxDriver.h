@@ -26,6 +26,13 @@ struct D2xxDriver {
     // their pointers. The library is never unloaded. Never throws.
     bool Load() noexcept;
 
+#ifdef __EMSCRIPTEN__
+    // The browser edition has no library to load: Load binds the 35 entry points of this
+    // table instead (the linked-in virtual gyro's or the page's port), which the web glue
+    // chooses before the dialog starts. Null: Load fails as without a driver.
+    static const D2xxDriver* staticTable;
+#endif
+
     // Calls FT_Close with deviceHandle and clears it, when FT_Close is bound; otherwise
     // does nothing. FT_Close's status is not looked at. Never throws.
     void Close() noexcept;

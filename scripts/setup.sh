@@ -18,6 +18,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi libx11-6 libxtst6
     fonts-wine wixl msitools x11-apps imagemagick librsvg2-bin
+    emscripten binaryen node-acorn chromium nodejs npm
 )
 
 missing=()

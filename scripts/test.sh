@@ -5,6 +5,8 @@
 #   2. ThreadSanitizer build, the suite without the Qt window tests       (build-tsan)
 #   3. the fuzz targets, 60 s each from their seed corpus                  (build-fuzz)
 #   4. the normal build with warnings as errors, whole suite              (build)
+#   web: the browser edition's site (scripts/web.sh, build-web/site) first of all; its
+#      tests (web_*) run in the normal suite
 #   windows: the core's Windows build (MinGW-w64) and its tests under Wine (build-windows),
 #      scripts/windows.sh, run beside the fuzzers and before the normal build
 # Any failing test, sanitizer report or fuzz finding stops the script with an error. The
@@ -17,6 +19,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 root=$PWD
+
+echo "=== test.sh: the browser edition's site (build-web) ==="
+scripts/web.sh
 checks=${TARVEX_CHECKS-asan tsan fuzz windows}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
@@ -57,7 +62,7 @@ if has_check asan; then
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$root/build-asan/sanitizer-reports/ubsan"
         sanitized_build address build-asan
         # Everything but the window's tests, with no suppression at all.
-        sanitized_tests build-asan -E '^ui_'
+        sanitized_tests build-asan -E '^(ui|web)_'
         # The window's tests: Qt keeps a few allocations of its own past exit, at times
         # (seen once: 152 bytes from inside libQt6Core, under load). Only for these tests
         # are leaks whose stack passes through Qt's libraries not reported; see the file.
@@ -72,7 +77,7 @@ if has_check tsan; then
         # Qt's own libraries are not built with ThreadSanitizer, so the window's tests would
         # only report Qt's internals: every other test runs, the stream's included.
         sanitized_build thread build-tsan
-        sanitized_tests build-tsan -E '^ui_'
+        sanitized_tests build-tsan -E '^(ui|web)_'
     )
 fi
 

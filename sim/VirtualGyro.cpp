@@ -64,6 +64,9 @@
 // missing, short or corrupt file gives the factory state: image 0-39 from defaultTableA,
 // 40-79 from mode table 0, checksum sealed, ID 4242.
 //
+// In the browser (linked in, single-threaded) a blocking FT_Read or a long FT_Write sleeps
+// with emscripten_sleep until the line has carried the bytes, so a Read takes its real time.
+//
 // Threads. The program's stream thread writes bus frames while the window thread may call
 // any other function: one mutex guards everything, and the process-wide device is never
 // destroyed (the adapter object closes the device from its own destructor at exit).
@@ -84,6 +87,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include "link/D2xx.h"
 #include "sim/Faults.h"
@@ -241,6 +248,14 @@ char g_deviceTag;
 FT_HANDLE DeviceHandle() {
     return &g_deviceTag;
 }
+
+#ifdef __EMSCRIPTEN__
+// The browser edition's blocking wait: the module sleeps (Asyncify) and the page runs on.
+void WebSleepUntil(Clock::time_point until) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    emscripten_sleep(static_cast<unsigned>(std::max<long long>(left.count(), 1)));
+}
+#endif
 
 // Never destroyed: the adapter object may close the device while the process exits.
 Device& Dev() {
@@ -466,7 +481,11 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Write(FT_HANDLE handle, LPVOID b
         }
     }
     // What does not fit the transmit buffer holds the caller, without the lock.
+#ifdef __EMSCRIPTEN__
+    if (until) WebSleepUntil(*until);
+#else
     if (until) std::this_thread::sleep_until(*until);
+#endif
     return FT_OK;
 }
 
@@ -490,11 +509,20 @@ TARVEX_D2XX_EXPORT FT_STATUS TARVEX_D2XX_API FT_Read(FT_HANDLE handle, LPVOID bu
         std::optional<Clock::time_point> wake;
         if (count > 0 && d.rx.size() >= count) wake = d.rx[count - 1].at;
         if (timed) wake = wake ? std::min(*wake, deadline) : deadline;
+#ifdef __EMSCRIPTEN__
+        // One thread in the browser: nothing can write while this read waits, so the
+        // line's timing alone decides. The page runs on while the module sleeps (a wait
+        // without a wake point never ends: the unbounded read of a silent line).
+        lock.unlock();
+        WebSleepUntil(wake ? *wake : Clock::now() + std::chrono::milliseconds(50));
+        lock.lock();
+#else
         if (wake) {
             d.changed.wait_until(lock, *wake);
         } else {
             d.changed.wait(lock);
         }
+#endif
     }
     const std::size_t take = std::min(count, d.Arrived(Clock::now()));
     auto* out = static_cast<std::uint8_t*>(buffer);

@@ -281,6 +281,8 @@ TEST(Commands, ClosingDecisions) {
         const ParameterRecord working = w->gyro.workingRecord;
         w.gyro().setFaults(row.faultsBeforeClosing);
         w.messages.answers = {row.answer};
+        // What a page asks before it is left: whether the check below speaks up.
+        EXPECT_EQ(w->HasUnwrittenData(), !row.messages.empty());
 
         w->OnCancel();
 

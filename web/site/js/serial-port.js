@@ -1,0 +1,370 @@
+// The adapter as a Web Serial port: the port object the module's D2XX entry points drive
+// (globalThis.tarvexPort). Every method returns a promise; a failure rejects with an Error
+// whose ftStatus is the D2XX status (2 not found, 3 not opened, 4 I/O error, 6 invalid
+// parameter, 7 invalid baud rate).
+//
+// The line opens when it is fully known (setDataCharacteristics, the last step of the
+// adapter's open sequence). From then on one reader runs for the port's life and feeds the
+// receive buffer that read() takes from: a read's time-out is a timer against that buffer,
+// never a cancelled reader, so no byte is lost between calls.
+//
+// Writes wait as the chip's do: a write that fits the chip's 256-byte transmit buffer
+// returns once handed over; a longer one (the 1000-byte burst) returns when the rest fits,
+// so the head is drained through the line first (closing a Web Serial writable waits until
+// its bytes are sent) and only the last 256 bytes are left in flight.
+// The write time-out is kept but bounds nothing: a write waits only for that drain, which
+// ends with the line, or for the port to go away.
+//
+// When the device goes away (the 'disconnect' event for this port, or the reader or a
+// writer failing) the pending read or write and every later call reject with ftStatus 4,
+// and ondisconnect is called once.
+
+const FT_DEVICE_NOT_FOUND = 2;
+const FT_DEVICE_NOT_OPENED = 3;
+const FT_IO_ERROR = 4;
+const FT_INVALID_PARAMETER = 6;
+const FT_INVALID_BAUD_RATE = 7;
+const PURGE_RX = 1;
+const TRANSMIT_BUFFER = 256;
+const FTDI_VENDOR_ID = 0x0403;
+// Errors after which the port gives a fresh readable: the line had a glitch, the device is there.
+const LINE_ERRORS = ['BufferOverrunError', 'BreakError', 'FramingError', 'ParityError'];
+
+function ftError(ftStatus, message) {
+    const error = new Error(message);
+    error.ftStatus = ftStatus;
+    return error;
+}
+
+export function hasWebSerial() {
+    return typeof navigator !== 'undefined' && 'serial' in navigator && !!navigator.serial;
+}
+
+// The browser's chooser, showing FTDI devices only. Null when the user cancels it.
+export async function chooseSerialPort() {
+    if (!hasWebSerial()) return null;
+    let port;
+    try {
+        port = await navigator.serial.requestPort({filters: [{usbVendorId: FTDI_VENDOR_ID}]});
+    } catch (error) {
+        if (error && error.name === 'NotFoundError') return null;
+        throw error;
+    }
+    return new SerialLink(port);
+}
+
+// The D2XX line codes as Web Serial options; null for what Web Serial cannot do.
+function dataBitsOf(wordLength) { return wordLength === 7 || wordLength === 8 ? wordLength : null; }
+function stopBitsOf(code) {
+    return {0: 1, 2: 2}[code] ?? null;  // 1 (1.5 stop bits) has no Web Serial form
+}
+function parityOf(code) {
+    return {0: 'none', 1: 'odd', 2: 'even'}[code] ?? null;  // mark and space have none
+}
+
+export class SerialLink {
+    constructor(port) {
+        this.kind = 'serial';
+        this.description = 'TBX-3';
+        this.serial = '';  // Web Serial does not tell a device's serial number
+        this.ondisconnect = null;
+        this.port = port;
+        const info = typeof port.getInfo === 'function' ? port.getInfo() : {};
+        this.usbVendorId = info.usbVendorId ?? 0;
+        this.usbProductId = info.usbProductId ?? 0;
+
+        this.selected = false;  // open() was called
+        this.line = null;       // the options the port is open with
+        this.baudRate = 9600;
+        this.readTimeout = 0;
+        this.writeTimeout = 0;
+        this.reader = null;
+        this.readerDone = null;
+        this.writer = null;
+        this.buffer = new Uint8Array(4096);
+        this.start = 0;
+        this.end = 0;
+        this.waiter = null;  // the pending read
+        this.closing = false;
+        this.writing = Promise.resolve();
+        this.gone = false;
+        this.goneError = null;
+        this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
+        this.goneSignal.catch(() => {});
+
+        this.onDisconnectEvent = (event) => {
+            if (!event || event.target === port || event.port === port) this.lose();
+        };
+        if (hasWebSerial()) navigator.serial.addEventListener('disconnect', this.onDisconnectEvent);
+        if (typeof port.addEventListener === 'function') {
+            port.addEventListener('disconnect', this.onDisconnectEvent);
+        }
+    }
+
+    check(needLine = true) {
+        if (this.gone) throw ftError(FT_IO_ERROR, 'the adapter is gone');
+        if (needLine && !this.line) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
+    }
+
+    async list() {
+        this.check(false);
+        return [{serial: this.serial, description: this.description}];
+    }
+
+    async open(serial) {
+        this.check(false);
+        if (serial && serial !== this.serial) throw ftError(FT_DEVICE_NOT_FOUND, 'no such adapter');
+        this.selected = true;
+    }
+
+    async setBaudRate(baud) {
+        this.check(false);
+        if (!this.selected) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
+        if (!Number.isInteger(baud) || baud <= 0) throw ftError(FT_INVALID_BAUD_RATE, 'baud rate');
+        this.baudRate = baud;
+        if (this.line && this.line.baudRate !== baud)
+            await this.openLine({...this.line, baudRate: baud});
+    }
+
+    async setTimeouts(readMs, writeMs) {
+        this.check(false);
+        if (!this.selected) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
+        this.readTimeout = Math.max(0, readMs | 0);
+        this.writeTimeout = Math.max(0, writeMs | 0);
+    }
+
+    async setDataCharacteristics(wordLength, stopBits, parity) {
+        this.check(false);
+        if (!this.selected) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
+        const line = {
+            baudRate: this.baudRate,
+            dataBits: dataBitsOf(wordLength),
+            parity: parityOf(parity),
+            stopBits: stopBitsOf(stopBits),
+            flowControl: 'none',
+        };
+        if (line.dataBits === null || line.parity === null || line.stopBits === null) {
+            throw ftError(FT_INVALID_PARAMETER, 'a line Web Serial cannot set');
+        }
+        await this.openLine(line);
+    }
+
+    // Opens the port with these options (closing it first when it is open otherwise).
+    async openLine(line) {
+        if (this.line) {
+            if (['baudRate', 'dataBits', 'parity', 'stopBits'].every(
+                    (k) => this.line[k] === line[k])) {
+                return;
+            }
+            await this.shut();
+        }
+        try {
+            await this.port.open(line);
+        } catch (error) {
+            throw ftError(FT_DEVICE_NOT_OPENED, `the port did not open: ${error && error.message}`);
+        }
+        this.line = line;
+        this.start = this.end = 0;
+        this.readerDone = this.readLoop();
+    }
+
+    // The one reader: everything that arrives goes into the receive buffer.
+    async readLoop() {
+        while (this.line && !this.gone) {
+            const readable = this.port.readable;
+            if (!readable) break;
+            this.reader = readable.getReader();
+            try {
+                for (;;) {
+                    const {value, done} = await this.reader.read();
+                    if (done) break;
+                    if (value && value.length) this.receive(value);
+                }
+            } catch (error) {
+                if (!(error && LINE_ERRORS.includes(error.name))) {
+                    if (this.line) this.lose(error);
+                    return;
+                }
+            } finally {
+                try {
+                    this.reader.releaseLock();
+                } catch {
+                    // the lock goes with the stream
+                }
+                this.reader = null;
+            }
+            if (this.closing) return;
+        }
+        // The stream ended without our asking: the port went away.
+        if (this.line && !this.closing) this.lose();
+    }
+
+    receive(bytes) {
+        const count = this.end - this.start;
+        if (this.end + bytes.length > this.buffer.length) {
+            if (count + bytes.length > this.buffer.length) {
+                const next = new Uint8Array(2 * (count + bytes.length));
+                next.set(this.buffer.subarray(this.start, this.end));
+                this.buffer = next;
+            } else {
+                this.buffer.copyWithin(0, this.start, this.end);
+            }
+            this.start = 0;
+            this.end = count;
+        }
+        this.buffer.set(bytes, this.end);
+        this.end += bytes.length;
+        if (this.waiter && this.queued() >= this.waiter.count) this.waiter.settle();
+    }
+
+    take(count) {
+        const n = Math.min(count, this.end - this.start);
+        const bytes = this.buffer.slice(this.start, this.start + n);
+        this.start += n;
+        if (this.start === this.end) this.start = this.end = 0;
+        return bytes;
+    }
+
+    queued() { return this.end - this.start; }
+
+    // Up to count bytes: all of them, or what arrived when the time-out (timeoutMs, or the
+    // set read time-out when 0; none when both are 0) passed.
+    async read(count, timeoutMs = 0) {
+        this.check();
+        if (this.waiter) throw ftError(FT_IO_ERROR, 'a read is already waiting');
+        const limit = timeoutMs > 0 ? timeoutMs : this.readTimeout;
+        if (this.queued() < count) {
+            await new Promise((resolve, reject) => {
+                const waiter = {count, reject};
+                waiter.settle = () => {
+                    clearTimeout(waiter.timer);
+                    this.waiter = null;
+                    resolve();
+                };
+                waiter.fail = (error) => {
+                    clearTimeout(waiter.timer);
+                    this.waiter = null;
+                    reject(error);
+                };
+                if (limit > 0) waiter.timer = setTimeout(waiter.settle, limit);
+                this.waiter = waiter;
+            });
+        }
+        return this.take(count);
+    }
+
+    // Writes go out one after another (the stream's ticks may meet a command's write).
+    async write(bytes) {
+        this.check();
+        const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+        const done = this.writing.then(() => this.writeNow(data));
+        this.writing = done.catch(() => {});
+        return done;
+    }
+
+    async writeNow(data) {
+        this.check();
+        const head = Math.max(0, data.length - TRANSMIT_BUFFER);
+        if (head > 0) {
+            await this.send(data.subarray(0, head));
+            await this.guard(this.drain());
+        }
+        await this.send(data.subarray(head));
+        return data.length;
+    }
+
+    // Hands bytes to the port's writer.
+    async send(bytes) {
+        if (!this.writer) {
+            try {
+                this.writer = this.port.writable.getWriter();
+            } catch (error) {
+                this.lose(error);  // no writable: the port is gone
+                this.check();
+            }
+        }
+        await this.guard(this.writer.write(bytes));
+    }
+
+    // Waits until the line has carried what was written: closing the writable drains it.
+    async drain() {
+        const writer = this.writer;
+        this.writer = null;
+        if (writer) await writer.close();
+    }
+
+    // A port operation that fails, or the port going away meanwhile, fails the call with 4.
+    async guard(promise) {
+        try {
+            return await Promise.race([promise, this.goneSignal]);
+        } catch (error) {
+            this.lose(error);
+            throw ftError(FT_IO_ERROR, `the adapter is gone: ${error && error.message}`);
+        }
+    }
+
+    async purge(mask) {
+        this.check();
+        if (mask & ~3) throw ftError(FT_INVALID_PARAMETER, 'purge mask');
+        // Transmit: writes return once their bytes are handed over, nothing waits to be dropped.
+        if (mask & PURGE_RX) this.start = this.end = 0;
+    }
+
+    async close() {
+        this.check(false);
+        this.selected = false;
+        await this.shut();
+    }
+
+    // Ends the reader, lets go of the streams and closes the port.
+    async shut() {
+        if (!this.line) return;
+        this.closing = true;
+        this.line = null;
+        if (this.waiter) this.waiter.fail(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
+        try {
+            if (this.reader) await this.reader.cancel();
+            await this.readerDone;
+            if (this.writer) this.writer.releaseLock();
+            this.writer = null;
+            await this.port.close();
+        } catch (error) {
+            this.lose(error);
+            throw ftError(FT_IO_ERROR, `the port did not close: ${error && error.message}`);
+        } finally {
+            this.closing = false;
+            this.start = this.end = 0;
+        }
+    }
+
+    // The device went away: everything pending and later fails with 4; ondisconnect once.
+    lose(error) {
+        if (this.gone) return;
+        this.gone = true;
+        this.goneError = error ?? null;
+        const failure = ftError(FT_IO_ERROR, 'the adapter is gone');
+        this.rejectGone(failure);
+        if (this.waiter) this.waiter.fail(failure);
+        if (hasWebSerial())
+            navigator.serial.removeEventListener('disconnect', this.onDisconnectEvent);
+        if (this.reader) this.reader.cancel().catch(() => {});
+        if (this.writer) {
+            try {
+                this.writer.releaseLock();
+            } catch {
+                // already released with its stream
+            }
+            this.writer = null;
+        }
+        const wasOpen = this.line !== null;
+        this.line = null;
+        if (wasOpen) this.port.close().catch(() => {});
+        if (typeof this.ondisconnect === 'function') {
+            try {
+                this.ondisconnect();
+            } catch (e) {
+                console.error(e);
+            }
+        }
+    }
+}
