@@ -124,9 +124,10 @@ std::string ChosenLibrary() {
     return value == nullptr ? std::string() : widepath::Utf8(value);
 }
 
-// A drive's root or a UNC path: anything else would depend on the working folder.
+// A drive's root, a UNC path, or a path from the current drive's root ("\\dir", "/dir", as
+// Wine's programs are given Unix paths): none of them depends on the working folder.
 bool IsAbsolute(const std::string& path) {
-    return widepath::IsFull(widepath::Wide(path));
+    return path.front() == '/' || path.front() == '\\' || widepath::IsFull(widepath::Wide(path));
 }
 #else
 bool IsRegularFile(const std::string& path) {

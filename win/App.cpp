@@ -9,6 +9,7 @@
 
 #include "link/D2xxDriver.h"
 #include "link/TBX3.h"
+#include "link/WidePath.h"
 #include "win/Options.h"
 #include "win/Utf8.h"
 #include "win/Win32Controls.h"
@@ -31,7 +32,9 @@ bool ApplyAdapterOptions(const Options& options) {
         }
         _wputenv_s(L"TARVEX_D2XX", Widen(path).c_str());
     }
-    if (!options.driver.empty()) _wputenv_s(L"TARVEX_D2XX", options.driver.c_str());
+    // A relative --driver is taken from the working folder, as its help says: made full here,
+    // since the driver binding refuses a relative TARVEX_D2XX.
+    if (!options.driver.empty()) _wputenv_s(L"TARVEX_D2XX", widepath::Full(options.driver).c_str());
     if (!options.adapter.empty()) g_adapter.SelectAdapter(options.adapter);
     return true;
 }
