@@ -1,5 +1,6 @@
 // The page tests' harness: the built site served from 127.0.0.1 with node's http module,
 // the installed Chromium through puppeteer-core, and small helpers to drive the window.
+import { before, after } from 'node:test';
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -100,4 +101,20 @@ export async function message(page) {
 export async function answer(page, value) {
   await page.click(`#message[open] button[value="${value}"]`);
   await page.waitForSelector('#message:not([open])');
+}
+
+// The site served and Chromium started once for a test file, ended after its last test:
+// `const run = siteAndBrowser();` then `run.server.url`, `run.browser` inside the tests.
+export function siteAndBrowser() {
+  const run = {};
+  before(async () => {
+    requireSite();
+    run.server = await serve();
+    run.browser = await launch();
+  });
+  after(async () => {
+    await run.browser?.close();
+    await run.server?.close();
+  });
+  return run;
 }

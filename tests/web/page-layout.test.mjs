@@ -2,23 +2,13 @@
 // nothing scrolls sideways; screenshots into the build folder, the English ones also for
 // the README), and its offline copy: after one visit it starts and reads the virtual gyro
 // with the network off.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { requireSite, serve, launch, openPage, ready, idle, settle, message, answer, buildDir, root } from './page-harness.mjs';
+import { siteAndBrowser, openPage, ready, idle, settle, message, answer, buildDir, root } from './page-harness.mjs';
 
-let server;
-let browser;
-before(async () => {
-  requireSite();
-  server = await serve();
-  browser = await launch();
-});
-after(async () => {
-  await browser?.close();
-  await server?.close();
-});
+const run = siteAndBrowser();
 
 async function read(page) {
   await page.click('[data-control="1059"]');
@@ -63,7 +53,7 @@ for (const [width, height] of [[1280, 800], [390, 844]]) {
   test(`layout at ${width}×${height}: no overlap, no sideways scrolling, targets ≥ 44 px`, async () => {
     fs.mkdirSync(shots, { recursive: true });
     for (const lang of ['en', 'de', 'ja']) {
-      const page = await openPage(browser, `${server.url}?simulate&lang=${lang}`, { width, height });
+      const page = await openPage(run.browser, `${run.server.url}?simulate&lang=${lang}`, { width, height });
       await ready(page);
       assert.deepEqual(await read(page), [117]);
       const layout = await page.evaluate(() => ({
@@ -86,7 +76,7 @@ for (const [width, height] of [[1280, 800], [390, 844]]) {
 }
 
 test('installable, and offline: after one visit the site starts and reads with the network off', async () => {
-  const page = await openPage(browser, `${server.url}?simulate`);
+  const page = await openPage(run.browser, `${run.server.url}?simulate`);
   await ready(page);
   await page.waitForFunction(() => navigator.serviceWorker.controller !== null, { timeout: 20000 });
   await page.evaluate(() => navigator.serviceWorker.ready);
