@@ -18,13 +18,18 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi libx11-6 libxtst6
     fonts-wine wixl msitools x11-apps imagemagick librsvg2-bin
-    emscripten binaryen node-acorn chromium nodejs npm
+    emscripten binaryen node-acorn chromium
 )
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Node.js and npm drive the browser tests. A machine may carry them from another source
+# (a Node.js package that brings its own npm conflicts with Debian's npm): Debian's are
+# installed only where the commands are missing.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 
 if [ "${#missing[@]}" -gt 0 ]; then
     if [ "$(id -u)" -ne 0 ]; then
