@@ -281,7 +281,7 @@ TEST(WindowLayer, TextsComeFromTheLanguagesResources) {
         EXPECT_EQ(MenuText(menu, ID_FILE_OPEN, MF_BYCOMMAND), c.openItem);
         EXPECT_EQ(window.Host().Text(117), c.message117);
         // An id no table holds gives the empty string.
-        EXPECT_EQ(window.Host().Text(137), L"");
+        EXPECT_EQ(window.Host().Text(138), L"");
     }
 }
 
