@@ -5,6 +5,8 @@ export const TEXTS = {
     intro: 'Configure the KR640 tail-rotor gyro through the TBX-3 adapter.',
     connectSerial: 'Connect adapter',
     connectUsb: 'Connect over USB',
+    usbClaimFailed:
+      'The adapter could not be opened over USB: the system\'s serial driver may hold it. Use "Connect adapter" instead, or unload or detach that driver.',
     simulate: 'Try without an adapter',
     noSerial:
       'This browser cannot reach the adapter: Web Serial works in Chrome, Edge and Opera on a desktop computer. Here you can try Tarvex with the virtual gyro.',
@@ -26,6 +28,8 @@ export const TEXTS = {
     intro: 'Den Heckkreisel KR640 über den Adapter TBX-3 einstellen.',
     connectSerial: 'Adapter verbinden',
     connectUsb: 'Über USB verbinden',
+    usbClaimFailed:
+      'Der Adapter ließ sich über USB nicht öffnen: Der serielle Treiber des Systems hält ihn möglicherweise. Verwenden Sie stattdessen „Adapter verbinden“ oder entladen bzw. lösen Sie diesen Treiber.',
     simulate: 'Ohne Adapter ausprobieren',
     noSerial:
       'Dieser Browser erreicht den Adapter nicht: Web Serial gibt es in Chrome, Edge und Opera auf dem Computer. Hier können Sie Tarvex mit dem virtuellen Kreisel ausprobieren.',
@@ -47,6 +51,8 @@ export const TEXTS = {
     intro: 'TBX-3 アダプタを使って KR640 テールジャイロを設定します。',
     connectSerial: 'アダプタに接続',
     connectUsb: 'USB で接続',
+    usbClaimFailed:
+      'USB でアダプタを開けませんでした。システムのシリアルドライバがアダプタを使用している可能性があります。代わりに「アダプタに接続」を使うか、そのドライバを外してください。',
     simulate: 'アダプタなしで試す',
     noSerial:
       'このブラウザはアダプタに接続できません。Web Serial はパソコン版の Chrome、Edge、Opera で使えます。ここでは仮想ジャイロで Tarvex を試せます。',

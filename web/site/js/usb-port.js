@@ -1,0 +1,408 @@
+// The adapter over WebUSB, speaking the FT232R's own USB protocol: the port object the
+// module's D2XX entry points drive (globalThis.tarvexPort), for browsers without Web Serial
+// (Chrome on Android) and as the desktop's alternative. Every method returns a promise; a
+// failure rejects with an Error whose ftStatus is the D2XX status (2 not found, 3 not
+// opened, 4 I/O error, 6 invalid parameter, 7 invalid baud rate).
+//
+// The chip is set up with vendor requests on the control endpoint (to the device, host to
+// device): reset, the two purges, the latency timer, flow control off, then the baud rate's
+// divisor and the line's data bits, parity and stop bits. Its data goes through the bulk
+// endpoints of interface 0.
+//
+// Every bulk IN packet starts with two status bytes (modem status, line status) that are
+// not data; a transfer longer than a packet brings several packets one after another, and
+// each loses its two bytes. One IN transfer is always pending from open to close and feeds
+// the receive buffer that read() takes from, so no byte is lost between reads; a read's
+// time-out is a timer against that buffer. The chip sends what it has when its latency
+// timer runs out (status bytes alone when it has nothing), so the timer is set short.
+//
+// A write is one bulk OUT transfer: the host sends it in 64-byte packets and the chip takes
+// a packet only when its 256-byte transmit buffer has room, so the transfer ends when the
+// write's last bytes fit into that buffer, as the desktop's driver returns.
+//
+// When the device goes away (navigator.usb's 'disconnect' for this device, or a transfer
+// failing) the pending read or write and every later call reject with ftStatus 4, and
+// ondisconnect is called once.
+import {TEXTS} from './texts.js';
+
+const FT_DEVICE_NOT_FOUND = 2;
+const FT_DEVICE_NOT_OPENED = 3;
+const FT_IO_ERROR = 4;
+const FT_INVALID_PARAMETER = 6;
+const FT_INVALID_BAUD_RATE = 7;
+const PURGE_RX = 1;
+const PURGE_TX = 2;
+
+const FTDI_VENDOR_ID = 0x0403;
+const FT232R_PRODUCT_ID = 0x6001;
+const INTERFACE = 0;
+const CONFIGURATION = 1;
+const STATUS_BYTES = 2;
+const IN_PACKETS = 8;  // packets one IN transfer may bring
+const LATENCY_MS = 2;
+
+// The chip's vendor requests and their values.
+const SIO_RESET = 0;
+const SIO_SET_FLOW_CTRL = 2;
+const SIO_SET_BAUD_RATE = 3;
+const SIO_SET_DATA = 4;
+const SIO_SET_LATENCY_TIMER = 9;
+const RESET_SIO = 0;
+const FLUSH_TO_LINE = 1;    // drops what the chip still has to send on the line
+const FLUSH_FROM_LINE = 2;  // drops what the chip received and the host has not taken
+const PORT_A = 1;           // the interface's port in a request's index
+
+// The chip's baud clock: 3 MHz, divided by n + k/8 (n >= 2); the eighths go in a code of
+// their own, split over value bits 14-15 and index bit 0.
+const BAUD_CLOCK = 3000000;
+const FRACTION_CODE = [0, 3, 2, 4, 1, 5, 6, 7];
+
+function ftError(ftStatus, message) {
+    const error = new Error(message);
+    error.ftStatus = ftStatus;
+    return error;
+}
+
+// The page's text by key, in the page's language.
+function text(key) {
+    const lang = typeof document !== 'undefined' ? document.documentElement.lang : 'en';
+    return (TEXTS[lang] ?? TEXTS.en)[key] ?? TEXTS.en[key];
+}
+
+// The baud rate request's value and index for the FT232R, and the rate it gives; null
+// when the chip cannot come within 3 % of it.
+export function baudDivisor(baud) {
+    if (!Number.isInteger(baud) || baud <= 0) return null;
+    let encoded;
+    let actual;
+    if (baud >= BAUD_CLOCK) {
+        [encoded, actual] = [0, BAUD_CLOCK];
+    } else if (baud >= BAUD_CLOCK / 1.5) {
+        [encoded, actual] = [1, BAUD_CLOCK / 1.5];
+    } else {
+        // In eighths, rounded to the nearest.
+        const eighths = Math.min(Math.round((8 * BAUD_CLOCK) / baud), 0x1ffff);
+        if (eighths < 14) {
+            [encoded, actual] = [1, BAUD_CLOCK / 1.5];  // the chip's code for 2 MBd
+        } else if (eighths < 16) {
+            [encoded, actual] = [2, BAUD_CLOCK / 2];  // no divisor between 1.5 and 2
+        } else {
+            encoded = (eighths >> 3) | (FRACTION_CODE[eighths & 7] << 14);
+            actual = (8 * BAUD_CLOCK) / eighths;
+        }
+    }
+    if (Math.abs(actual - baud) > 0.03 * baud) return null;
+    return {value: encoded & 0xffff, index: encoded >> 16, actual};
+}
+
+export function hasWebUsb() {
+    return typeof navigator !== 'undefined' && 'usb' in navigator && !!navigator.usb;
+}
+
+// The browser's chooser, showing FT232R devices only; the chosen device is opened and its
+// interface claimed. Null when the user cancels the chooser; an Error with a message for
+// the start screen when the device cannot be claimed.
+export async function chooseUsbPort() {
+    if (!hasWebUsb()) return null;
+    let device;
+    try {
+        device = await navigator.usb.requestDevice(
+            {filters: [{vendorId: FTDI_VENDOR_ID, productId: FT232R_PRODUCT_ID}]});
+    } catch (error) {
+        if (error && error.name === 'NotFoundError') return null;
+        throw error;
+    }
+    const link = new UsbLink(device);
+    await link.claim();
+    return link;
+}
+
+// The D2XX line codes as the data request's value: data bits, parity (bits 8-10), stop
+// bits (bits 11-13); null for what the chip cannot do.
+function dataValue(wordLength, stopBits, parity) {
+    if (wordLength !== 7 && wordLength !== 8) return null;
+    if (![0, 1, 2].includes(stopBits) || ![0, 1, 2, 3, 4].includes(parity)) return null;
+    return wordLength | (parity << 8) | (stopBits << 11);
+}
+
+export class UsbLink {
+    constructor(device) {
+        this.kind = 'usb';
+        this.device = device;
+        this.description = device.productName || 'TBX-3';
+        this.serial = device.serialNumber ?? '';
+        this.ondisconnect = null;
+
+        this.claimed = false;
+        this.selected = false;  // open() set the chip up
+        this.readTimeout = 0;
+        this.writeTimeout = 0;
+        this.inEndpoint = 1;
+        this.outEndpoint = 2;
+        this.packetSize = 64;
+        this.reading = null;  // the IN loop
+        this.buffer = new Uint8Array(4096);
+        this.start = 0;
+        this.end = 0;
+        this.waiter = null;  // the pending read
+        this.writing = Promise.resolve();
+        this.gone = false;
+        this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
+        this.goneSignal.catch(() => {});
+
+        this.onDisconnectEvent = (event) => {
+            if (event.device === this.device) this.lose();
+        };
+        navigator.usb.addEventListener('disconnect', this.onDisconnectEvent);
+    }
+
+    check(needOpen = true) {
+        if (this.gone) throw ftError(FT_IO_ERROR, 'the adapter is gone');
+        if (needOpen && !this.selected) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
+    }
+
+    // Opens the device and claims its interface; the endpoints come from its descriptor.
+    async claim() {
+        const device = this.device;
+        try {
+            if (!device.opened) await device.open();
+            if (device.configuration === null) await device.selectConfiguration(CONFIGURATION);
+            await device.claimInterface(INTERFACE);
+        } catch (error) {
+            console.warn('usb-port:', error);
+            try {
+                if (device.opened) await device.close();
+            } catch {
+                // it stays as it was
+            }
+            throw ftError(FT_DEVICE_NOT_OPENED, text('usbClaimFailed'));
+        }
+        this.claimed = true;
+        const alternate = device.configuration.interfaces.find(
+            (i) => i.interfaceNumber === INTERFACE).alternate;
+        for (const endpoint of alternate.endpoints) {
+            if (endpoint.type !== 'bulk') continue;
+            if (endpoint.direction === 'in') {
+                this.inEndpoint = endpoint.endpointNumber;
+                this.packetSize = endpoint.packetSize;
+            } else {
+                this.outEndpoint = endpoint.endpointNumber;
+            }
+        }
+    }
+
+    async list() {
+        this.check(false);
+        return [{serial: this.serial, description: this.description}];
+    }
+
+    async open(serial) {
+        this.check(false);
+        if (serial && serial !== this.serial) throw ftError(FT_DEVICE_NOT_FOUND, 'no such adapter');
+        if (this.selected) return;
+        if (!this.claimed) await this.claim();
+        await this.control(SIO_RESET, RESET_SIO, PORT_A);
+        await this.control(SIO_RESET, FLUSH_FROM_LINE, PORT_A);
+        await this.control(SIO_RESET, FLUSH_TO_LINE, PORT_A);
+        await this.control(SIO_SET_LATENCY_TIMER, LATENCY_MS, PORT_A);
+        await this.control(SIO_SET_FLOW_CTRL, 0, PORT_A);  // no handshake (index's high byte)
+        this.start = this.end = 0;
+        this.selected = true;
+        this.reading = this.readLoop();
+    }
+
+    // One vendor request to the device; a request the chip refuses (stall) fails the call.
+    async control(request, value, index, failure = FT_IO_ERROR) {
+        const result = await this.guard(this.device.controlTransferOut(
+            {requestType: 'vendor', recipient: 'device', request, value, index}));
+        if (result.status !== 'ok') {
+            throw ftError(failure, `the adapter refused request ${request} (${result.status})`);
+        }
+    }
+
+    async setBaudRate(baud) {
+        this.check();
+        const divisor = baudDivisor(baud);
+        if (!divisor) throw ftError(FT_INVALID_BAUD_RATE, 'baud rate');
+        await this.control(SIO_SET_BAUD_RATE, divisor.value, divisor.index, FT_INVALID_BAUD_RATE);
+    }
+
+    async setTimeouts(readMs, writeMs) {
+        this.check();
+        this.readTimeout = Math.max(0, readMs | 0);
+        this.writeTimeout = Math.max(0, writeMs | 0);
+    }
+
+    async setDataCharacteristics(wordLength, stopBits, parity) {
+        this.check();
+        const value = dataValue(wordLength, stopBits, parity);
+        if (value === null) throw ftError(FT_INVALID_PARAMETER, 'a line the chip cannot set');
+        await this.control(SIO_SET_DATA, value, PORT_A, FT_INVALID_PARAMETER);
+    }
+
+    // The IN transfer always pending: each packet's data without its status bytes goes into
+    // the receive buffer.
+    async readLoop() {
+        const length = IN_PACKETS * this.packetSize;
+        while (this.selected && !this.gone) {
+            let result;
+            try {
+                result = await this.device.transferIn(this.inEndpoint, length);
+            } catch (error) {
+                // Closing ends the transfer (AbortError); anything else is the device gone.
+                if (this.selected) this.lose(error);
+                return;
+            }
+            if (result.status === 'stall') {
+                try {
+                    await this.device.clearHalt('in', this.inEndpoint);
+                } catch (error) {
+                    this.lose(error);
+                    return;
+                }
+                continue;
+            }
+            if (!this.selected || !result.data) continue;
+            const bytes = new Uint8Array(
+                result.data.buffer, result.data.byteOffset, result.data.byteLength);
+            for (let at = 0; at < bytes.length; at += this.packetSize) {
+                const packet = bytes.subarray(at, Math.min(at + this.packetSize, bytes.length));
+                if (packet.length > STATUS_BYTES) this.receive(packet.subarray(STATUS_BYTES));
+            }
+        }
+    }
+
+    receive(bytes) {
+        const count = this.end - this.start;
+        if (this.end + bytes.length > this.buffer.length) {
+            if (count + bytes.length > this.buffer.length) {
+                const next = new Uint8Array(2 * (count + bytes.length));
+                next.set(this.buffer.subarray(this.start, this.end));
+                this.buffer = next;
+            } else {
+                this.buffer.copyWithin(0, this.start, this.end);
+            }
+            this.start = 0;
+            this.end = count;
+        }
+        this.buffer.set(bytes, this.end);
+        this.end += bytes.length;
+        if (this.waiter && this.queued() >= this.waiter.count) this.waiter.settle();
+    }
+
+    take(count) {
+        const n = Math.min(count, this.end - this.start);
+        const bytes = this.buffer.slice(this.start, this.start + n);
+        this.start += n;
+        if (this.start === this.end) this.start = this.end = 0;
+        return bytes;
+    }
+
+    queued() { return this.end - this.start; }
+
+    // Up to count bytes: all of them, or what arrived when the time-out (timeoutMs, or the
+    // set read time-out when 0; none when both are 0) passed.
+    async read(count, timeoutMs = 0) {
+        this.check();
+        if (this.waiter) throw ftError(FT_IO_ERROR, 'a read is already waiting');
+        const limit = timeoutMs > 0 ? timeoutMs : this.readTimeout;
+        if (this.queued() < count) {
+            await new Promise((resolve, reject) => {
+                const waiter = {count};
+                waiter.settle = () => {
+                    clearTimeout(waiter.timer);
+                    this.waiter = null;
+                    resolve();
+                };
+                waiter.fail = (error) => {
+                    clearTimeout(waiter.timer);
+                    this.waiter = null;
+                    reject(error);
+                };
+                if (limit > 0) waiter.timer = setTimeout(waiter.settle, limit);
+                this.waiter = waiter;
+            });
+        }
+        return this.take(count);
+    }
+
+    // Writes go out one after another (the stream's ticks may meet a command's write).
+    async write(bytes) {
+        this.check();
+        const data = Uint8Array.from(bytes);
+        const done = this.writing.then(() => this.writeNow(data));
+        this.writing = done.catch(() => {});
+        return done;
+    }
+
+    async writeNow(data) {
+        this.check();
+        if (!data.length) return 0;
+        const result = await this.guard(this.device.transferOut(this.outEndpoint, data));
+        if (result.status !== 'ok') throw ftError(FT_IO_ERROR, `write ${result.status}`);
+        return result.bytesWritten;
+    }
+
+    // A device operation that fails because the device went away, or the device going away
+    // meanwhile, fails the call with 4.
+    async guard(promise) {
+        try {
+            return await Promise.race([promise, this.goneSignal]);
+        } catch (error) {
+            if (error && typeof error.ftStatus === 'number') throw error;
+            if (error && (error.name === 'NetworkError' || error.name === 'NotFoundError'))
+                this.lose(error);
+            throw ftError(FT_IO_ERROR, `the adapter failed: ${error && error.message}`);
+        }
+    }
+
+    async purge(mask) {
+        this.check();
+        if (mask & ~(PURGE_RX | PURGE_TX)) throw ftError(FT_INVALID_PARAMETER, 'purge mask');
+        if (mask & PURGE_RX) {
+            await this.control(SIO_RESET, FLUSH_FROM_LINE, PORT_A);
+            this.start = this.end = 0;
+        }
+        if (mask & PURGE_TX) await this.control(SIO_RESET, FLUSH_TO_LINE, PORT_A);
+    }
+
+    // Ends the IN transfer (releasing the interface cancels it) and closes the device.
+    async close() {
+        this.check(false);
+        const wasOpen = this.selected;
+        this.selected = false;
+        if (this.waiter) this.waiter.fail(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
+        if (!this.claimed) return;
+        this.claimed = false;
+        try {
+            await this.device.releaseInterface(INTERFACE);
+            if (wasOpen) await this.reading;
+            await this.device.close();
+        } catch (error) {
+            this.lose(error);
+            throw ftError(FT_IO_ERROR, `the port did not close: ${error && error.message}`);
+        } finally {
+            this.start = this.end = 0;
+        }
+    }
+
+    // The device went away: everything pending and later fails with 4; ondisconnect once.
+    lose(error) {
+        if (this.gone) return;
+        this.gone = true;
+        if (error) console.warn('usb-port: the adapter is gone:', error);
+        const failure = ftError(FT_IO_ERROR, 'the adapter is gone');
+        this.rejectGone(failure);
+        if (this.waiter) this.waiter.fail(failure);
+        navigator.usb.removeEventListener('disconnect', this.onDisconnectEvent);
+        this.selected = false;
+        this.claimed = false;
+        if (typeof this.ondisconnect === 'function') {
+            try {
+                this.ondisconnect();
+            } catch (e) {
+                console.error(e);
+            }
+        }
+    }
+}
