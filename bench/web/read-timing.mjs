@@ -1,25 +1,34 @@
-// The Read command in the browser over Web Serial: the built page (build-web/site) in
-// headless Chromium, its adapter on the fake navigator.serial, the gyro on this side with
-// the line's timing (1.25 ms a byte, 5 ms turnaround). The Read's floor is the desktop's:
+// The Read command in the browser over Web Serial or WebUSB: the built page (build-web/site)
+// in headless Chromium, its adapter on the fake navigator.serial or the fake FT232R on
+// navigator.usb, the gyro on this side with the line's timing (1.25 ms a byte, 5 ms
+// turnaround). The Read's floor is the desktop's:
 // the burst holds the writer for 744 bytes (930 ms), the 500 ms pause, the request, its
 // echo and the reply (131.25 ms): 1561.25 ms.
 //
-//   node bench/web/read-timing.mjs [runs]      (after scripts/web.sh and npm ci in tests/web)
+//   node bench/web/read-timing.mjs [runs] [serial|usb] [stream seconds]
+//                                  (after scripts/web.sh and npm ci in tests/web)
 //
 // Prints, per run, the time from the burst's write to the reply's last byte taken by the
 // module (the port's own calls, time-stamped in the page), the click-to-message time, and
-// the three stages: the burst's write, the pause to the purge, the read transaction.
+// the three stages: the burst's write, the pause to the purge, the read transaction. Then,
+// with stream seconds, the limit stream's bus frames as the port is given them: the p99 of
+// |period - 50 ms|.
 import {existsSync} from 'node:fs';
 import path from 'node:path';
 import {fileURLToPath} from 'node:url';
 
 import {serve} from '../../tests/web/page-harness.mjs';
 import {installFakeSerial} from '../../tests/web/support/fake-serial.mjs';
+import {installFakeUsb} from '../../tests/web/support/fake-usb.mjs';
 import {launchBrowser} from '../../tests/web/support/harness.mjs';
 import {TestGyro} from '../../tests/web/support/test-gyro.mjs';
 
 const FLOOR_MS = 1561.25;
 const runs = Number(process.argv[2] ?? 10);
+const link = process.argv[3] ?? 'serial';
+const streamSeconds = Number(process.argv[4] ?? 0);
+if (!['serial', 'usb'].includes(link)) throw new Error(`link ${link}: serial or usb`);
+const key = `web.${link}`;
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const site = path.join(
     path.resolve(process.env.TARVEX_WEB_BUILD_DIR ?? path.join(root, 'build-web')), 'site');
@@ -31,11 +40,11 @@ const browser = await launchBrowser();
 try {
     const page = await browser.newPage();
     const gyro = new TestGyro({lineTiming: true});
-    await installFakeSerial(page, gyro);
+    await (link === 'usb' ? installFakeUsb : installFakeSerial)(page, gyro);
     await page.goto(server.url, {waitUntil: 'load'});
-    await page.waitForSelector('#connect-serial:not([hidden])');
+    await page.waitForSelector(`#connect-${link}:not([hidden])`);
     await page.waitForFunction(() => globalThis.tarvexModule);
-    await page.click('#connect-serial');
+    await page.click(`#connect-${link}`);
     await page.waitForFunction(() => document.documentElement.dataset.ready === '1');
     // Time stamps around the port's calls: the burst's write starts a Read, the read that
     // completes the reply ends it.
@@ -45,7 +54,9 @@ try {
         const write = port.write.bind(port);
         const read = port.read.bind(port);
         const purge = port.purge.bind(port);
+        globalThis.busFrames = [];
         port.write = async (bytes) => {
+            if (bytes.length === 25) busFrames.push(performance.now());
             if (bytes.length === 1000) marks.push({start: performance.now()});
             const n = await write(bytes);
             if (bytes.length === 1000) marks.at(-1).burst = performance.now();
@@ -89,21 +100,33 @@ try {
         stages.pause.push(mark.purge - mark.burst);
         stages.transaction.push(mark.end - mark.purge);
     }
-    for (const failure of failures) console.log(`web.serial.read.failed: ${failure}`);
-    console.log(`web.serial.read.failures: ${failures.length} of ${runs}`);
+    for (const failure of failures) console.log(`${key}.read.failed: ${failure}`);
+    console.log(`${key}.read.failures: ${failures.length} of ${runs}`);
     const median = (a) => [...a].sort((x, y) => x - y)[a.length >> 1];
     const f = (x) => x.toFixed(3);
-    for (const ms of line) console.log(`web.serial.read.run: ${f(ms)} ms`);
-    console.log(`web.serial.read.expected: ${f(FLOOR_MS)} ms`);
-    console.log(`web.serial.read.median: ${f(median(line))} ms`);
-    console.log(`web.serial.read.max: ${f(Math.max(...line))} ms`);
-    console.log(`web.serial.read.over_floor: ${f((median(line) / FLOOR_MS - 1) * 100)} %`);
-    console.log(`web.serial.read.click_to_message.median: ${f(median(clicks))} ms`);
+    for (const ms of line) console.log(`${key}.read.run: ${f(ms)} ms`);
+    console.log(`${key}.read.expected: ${f(FLOOR_MS)} ms`);
+    console.log(`${key}.read.median: ${f(median(line))} ms`);
+    console.log(`${key}.read.max: ${f(Math.max(...line))} ms`);
+    console.log(`${key}.read.over_floor: ${f((median(line) / FLOOR_MS - 1) * 100)} %`);
+    console.log(`${key}.read.click_to_message.median: ${f(median(clicks))} ms`);
     // Each stage against its own floor: the burst's 744 bytes, the pause, the transaction.
     const floors = {burst: 930, pause: 500, transaction: 131.25};
     for (const [stage, times] of Object.entries(stages)) {
         console.log(
-            `web.serial.read.${stage}.median: ${f(median(times))} ms (floor ${f(floors[stage])})`);
+            `${key}.read.${stage}.median: ${f(median(times))} ms (floor ${f(floors[stage])})`);
+    }
+    if (streamSeconds > 0) {
+        // The limit setting's stream: Enter held for the seconds given, the tab shown.
+        await page.click('[data-control="1051"]');
+        await new Promise((resolve) => setTimeout(resolve, streamSeconds * 1000));
+        const at = await page.evaluate(() => busFrames.splice(0));
+        const errors = at.slice(2).map((t, i) => Math.abs(t - at[i + 1] - 50)).sort((a, b) => a - b);
+        const q = (p) => errors[Math.min(errors.length - 1, Math.floor(p * errors.length))];
+        console.log(`${key}.stream.frames: ${at.length} in ${streamSeconds} s`);
+        console.log(`${key}.stream.error.p50: ${f(q(0.5))} ms`);
+        console.log(`${key}.stream.error.p99: ${f(q(0.99))} ms`);
+        console.log(`${key}.stream.error.max: ${f(errors.at(-1))} ms`);
     }
 } finally {
     await browser.close();
