@@ -99,6 +99,8 @@ export function hasWebUsb() {
     return typeof navigator !== 'undefined' && 'usb' in navigator && !!navigator.usb;
 }
 
+let current = null;  // the link chooseUsbPort gave last
+
 // The browser's chooser, showing FT232R devices only; the chosen device is opened and its
 // interface claimed. Null when the user cancels the chooser; an Error with a message for
 // the start screen when the device cannot be claimed.
@@ -112,8 +114,14 @@ export async function chooseUsbPort() {
         if (error && error.name === 'NotFoundError') return null;
         throw error;
     }
+    // The device chosen again while an earlier link still holds it: that one lets go first.
+    if (current && current.device === device && !current.gone) {
+        await current.close().catch(() => {});
+        navigator.usb.removeEventListener('disconnect', current.onDisconnectEvent);
+    }
     const link = new UsbLink(device);
     await link.claim();
+    current = link;
     return link;
 }
 
