@@ -175,9 +175,14 @@ describe('WebUSB port', () => {
 // ---- The page over WebUSB ----------------------------------------------------------------------
 
 // The page with the fake device joined to a gyro; connected over USB unless connect is false.
-async function sitePage({config = {}, connect = true, url = site.url, width, height} = {}) {
+async function sitePage({config = {}, connect = true, url = site.url, phone = false} = {}) {
     const gyro = new TestGyro();
-    const page = await openPage(browser, url, {width, height, before: (p) => installFakeUsb(p, gyro, config)});
+    const page = await openPage(browser, url, {
+        before: async (p) => {
+            await installFakeUsb(p, gyro, config);
+            if (phone) await p.setViewport({width: 390, height: 844, hasTouch: true, isMobile: true});
+        },
+    });
     await page.waitForSelector('#connect-usb:not([hidden])');
     await page.waitForFunction(() => globalThis.tarvexModule && !document.querySelector('#connect-usb').disabled);
     if (connect) await connectUsb(page);
@@ -300,9 +305,9 @@ describe('the page over WebUSB', () => {
     });
 
     test('a phone without Web Serial, 390×844: Read, a change and Write by touch', async () => {
-        const {page, gyro} = await sitePage({config: {noSerial: true}, connect: false, width: 390, height: 844});
-        await page.setViewport({width: 390, height: 844, hasTouch: true, isMobile: true});
-        assert.equal(await page.$eval('#connect-serial', (e) => e.hidden), true);
+        const {page, gyro} = await sitePage({config: {noSerial: true}, connect: false, phone: true});
+        assert.deepEqual(await page.evaluate(() => [innerWidth, navigator.maxTouchPoints > 0,
+            document.querySelector('#connect-serial').hidden]), [390, true, true]);
         await tapOn(page, '#connect-usb');
         await ready(page);
         assert.equal(await clickFor(page, 1059, true), 117);
