@@ -121,7 +121,8 @@ try {
         await page.click('[data-control="1051"]');
         await new Promise((resolve) => setTimeout(resolve, streamSeconds * 1000));
         const at = await page.evaluate(() => busFrames.splice(0));
-        const errors = at.slice(2).map((t, i) => Math.abs(t - at[i + 1] - 50)).sort((a, b) => a - b);
+        const errors =
+            at.slice(2).map((t, i) => Math.abs(t - at[i + 1] - 50)).sort((a, b) => a - b);
         const q = (p) => errors[Math.min(errors.length - 1, Math.floor(p * errors.length))];
         console.log(`${key}.stream.frames: ${at.length} in ${streamSeconds} s`);
         console.log(`${key}.stream.error.p50: ${f(q(0.5))} ms`);

@@ -67,19 +67,27 @@ function calls(page, list) {
 }
 
 const controls = (page) => page.evaluate(
-    () => __fakeUsb.controls.splice(0).map(({request, value, index, status}) => [request, value, index, status]));
+    () => __fakeUsb.controls.splice(0).map(
+        ({request, value, index, status}) => [request, value, index, status]));
 
 describe('WebUSB port', () => {
     test('the chooser asks for the FT232R; opening sets the chip up for 9600 8E2', async () => {
         const {page, gyro} = await portPage();
-        assert.deepEqual(await page.evaluate(() => __fakeUsb.requests),
-                         [{filters: [{vendorId: 0x0403, productId: 0x6001}]}]);
-        assert.deepEqual(await calls(page, [['list']]), [[{serial: 'TB1X7Q2', description: 'TBX-3'}]]);
+        assert.deepEqual(
+            await page.evaluate(() => __fakeUsb.requests),
+            [{filters: [{vendorId: 0x0403, productId: 0x6001}]}]);
+        assert.deepEqual(
+            await calls(page, [['list']]), [[{serial: 'TB1X7Q2', description: 'TBX-3'}]]);
         // Reset, both buffers dropped, latency 2 ms, no flow control, the divisor 312.5 for
         // 9600 Bd (312 with the code for 1/2 in value bits 14-15), 8 data bits, even, 2 stop.
         assert.deepEqual(await controls(page), [
-            [0, 0, PORT, 'ok'], [0, 2, PORT, 'ok'], [0, 1, PORT, 'ok'], [9, 2, PORT, 'ok'],
-            [2, 0, PORT, 'ok'], [3, 0x4138, 0, 'ok'], [4, 8 | (2 << 8) | (2 << 11), PORT, 'ok'],
+            [0, 0, PORT, 'ok'],
+            [0, 2, PORT, 'ok'],
+            [0, 1, PORT, 'ok'],
+            [9, 2, PORT, 'ok'],
+            [2, 0, PORT, 'ok'],
+            [3, 0x4138, 0, 'ok'],
+            [4, 8 | (2 << 8) | (2 << 11), PORT, 'ok'],
         ]);
         assert.equal(gyro.lineOk, true);
         // Other rates as the chip decodes their divisors; what the chip cannot do is refused
@@ -91,11 +99,23 @@ describe('WebUSB port', () => {
             assert.ok(Math.abs(got - baud) <= 0.03 * baud, `${baud} Bd set as ${got}`);
         }
         await controls(page);
-        assert.deepEqual(await calls(page, [
-            ['setBaudRate', 0], ['setBaudRate', 100], ['setBaudRate', 2500000],
-            ['setDataCharacteristics', 6, 2, 2], ['setDataCharacteristics', 8, 3, 2],
-            ['setDataCharacteristics', 8, 2, 5], ['purge', 4],
-        ]), [{ftStatus: 7}, {ftStatus: 7}, {ftStatus: 7}, {ftStatus: 6}, {ftStatus: 6}, {ftStatus: 6}, {ftStatus: 6}]);
+        assert.deepEqual(
+            await calls(
+                page,
+                [
+                    ['setBaudRate', 0],
+                    ['setBaudRate', 100],
+                    ['setBaudRate', 2500000],
+                    ['setDataCharacteristics', 6, 2, 2],
+                    ['setDataCharacteristics', 8, 3, 2],
+                    ['setDataCharacteristics', 8, 2, 5],
+                    ['purge', 4],
+                    ['open', 'TB9X7Q2'],
+                ]),
+            [
+                {ftStatus: 7}, {ftStatus: 7}, {ftStatus: 7}, {ftStatus: 6}, {ftStatus: 6},
+                {ftStatus: 6}, {ftStatus: 6}, {ftStatus: 2}
+            ]);
         assert.deepEqual(await controls(page), []);
         // Purges: receive drops what the chip received from the line, transmit what it holds.
         assert.deepEqual(await calls(page, [['purge', 1], ['purge', 2]]), ['ok', 'ok']);
@@ -103,73 +123,94 @@ describe('WebUSB port', () => {
         await page.close();
     });
 
-    test('reads take every packet\'s data without its status bytes, lose nothing to time-outs or a purge', async () => {
-        for (const lineTiming of [false, true]) {
-            const {page, gyro} = await portPage({lineTiming});
-            const request = wireFrame(gyro.record, 0, READ_REQUEST);
-            const got = await page.evaluate(async (request) => {
-                await port.write(Uint8Array.of(0x55, 0x55, 0x55));
-                while (port.queued() < 3) await new Promise((r) => setTimeout(r, 2));
-                await port.purge(1);
-                const purged = port.queued();
-                __fakeUsb.inTransfers.length = 0;
-                await port.write(Uint8Array.from(request));
-                const parts = [];
-                let reply = [];
-                while (reply.length < 101) {
-                    const part = await port.read(101 - reply.length, 15);
-                    parts.push(part.length);
-                    reply = reply.concat(Array.from(part));
+    test(
+        'reads take every packet\'s data without its status bytes, lose nothing to time-outs or a purge',
+        async () => {
+            for (const lineTiming of [false, true]) {
+                const {page, gyro} = await portPage({lineTiming});
+                const request = wireFrame(gyro.record, 0, READ_REQUEST);
+                const got = await page.evaluate(async (request) => {
+                    await port.write(Uint8Array.of(0x55, 0x55, 0x55));
+                    while (port.queued() < 3) await new Promise((r) => setTimeout(r, 2));
+                    await port.purge(1);
+                    const purged = port.queued();
+                    __fakeUsb.inTransfers.length = 0;
+                    await port.write(Uint8Array.from(request));
+                    const parts = [];
+                    let reply = [];
+                    while (reply.length < 101) {
+                        const part = await port.read(101 - reply.length, 15);
+                        parts.push(part.length);
+                        reply = reply.concat(Array.from(part));
+                    }
+                    const late = await port.read(1, 30);
+                    return {
+                        purged,
+                        reply,
+                        parts,
+                        late: late.length,
+                        queued: port.queued(),
+                        packets: __fakeUsb.inTransfers.slice()
+                    };
+                }, request);
+                const what = `line timing ${lineTiming}`;
+                assert.equal(got.purged, 0, what);
+                assert.deepEqual(
+                    got.reply, [...request, 0xa1, ...gyro.record.subarray(1, 84)], what);
+                assert.deepEqual([got.late, got.queued], [0, 0], what);
+                // At once the 101 bytes come as one transfer of a full and a short packet; on the
+                // line's time in several, with packets of status bytes alone between.
+                const packets = got.packets.flat();
+                if (!lineTiming)
+                    assert.ok(got.packets.some((p) => p.length === 2 && p[0] === 64), what);
+                else {
+                    assert.ok(got.parts.length >= 2, `${what}: reads ${got.parts}`);
+                    assert.ok(packets.includes(2), `${what}: packets ${packets}`);
                 }
-                const late = await port.read(1, 30);
-                return {purged, reply, parts, late: late.length, queued: port.queued(),
-                        packets: __fakeUsb.inTransfers.slice()};
-            }, request);
-            const what = `line timing ${lineTiming}`;
-            assert.equal(got.purged, 0, what);
-            assert.deepEqual(got.reply, [...request, 0xa1, ...gyro.record.subarray(1, 84)], what);
-            assert.deepEqual([got.late, got.queued], [0, 0], what);
-            // At once the 101 bytes come as one transfer of a full and a short packet; on the
-            // line's time in several, with packets of status bytes alone between.
-            const packets = got.packets.flat();
-            if (!lineTiming) assert.ok(got.packets.some((p) => p.length === 2 && p[0] === 64), what);
-            else {
-                assert.ok(got.parts.length >= 2, `${what}: reads ${got.parts}`);
-                assert.ok(packets.includes(2), `${what}: packets ${packets}`);
+                assert.equal(packets.reduce((a, n) => a + n - 2, 0), 101, what);
+                await page.close();
             }
-            assert.equal(packets.reduce((a, n) => a + n - 2, 0), 101, what);
-            await page.close();
-        }
-    });
+        });
 
-    test('a device that goes away fails what waits and every later call with 4, and says so once', async () => {
-        const triggers = {
-            'a write past the point': (page, frame) => page.evaluate(async (frame) => {
-                __fakeUsb.disappearAfter = __fakeUsb.written + 17;
-                const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
-                const first = await port.write(Uint8Array.from(frame)).then((n) => n, (e) => e.ftStatus);
-                const second = await port.write(Uint8Array.from(frame)).then((n) => n, (e) => e.ftStatus);
-                return [first, second, await pending];
-            }, frame),
-            'unplugged while reading': (page) => page.evaluate(async () => {
-                const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
-                setTimeout(() => __fakeUsb.unplug(), 20);
-                return [await pending];
-            }),
-        };
-        for (const [name, trigger] of Object.entries(triggers)) {
-            const {page, gyro} = await portPage();
-            const first = await trigger(page, wireFrame(gyro.record, 0, READ_REQUEST));
-            assert.deepEqual(first, name.startsWith('a write') ? [17, 4, 4] : [4], name);
-            const later = await calls(page, [
-                ['list'], ['open', ''], ['setBaudRate', 9600], ['purge', 1], ['read', 1, 10],
-                ['write', [1]], ['close'],
-            ]);
-            assert.deepEqual(later, new Array(7).fill({ftStatus: 4}), name);
-            assert.equal(await page.evaluate(() => disconnects), 1, name);
-            await page.close();
-        }
-    });
+    test(
+        'a device that goes away fails what waits and every later call with 4, and says so once',
+        async () => {
+            const triggers = {
+                'a write past the point': (page, frame) => page.evaluate(
+                    async (frame) => {
+                        __fakeUsb.disappearAfter = __fakeUsb.written + 17;
+                        const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
+                        const first = await port.write(Uint8Array.from(frame))
+                                          .then((n) => n, (e) => e.ftStatus);
+                        const second = await port.write(Uint8Array.from(frame))
+                                           .then((n) => n, (e) => e.ftStatus);
+                        return [first, second, await pending];
+                    },
+                    frame),
+                'unplugged while reading': (page) => page.evaluate(async () => {
+                    const pending = port.read(500, 60000).then(() => 'read', (e) => e.ftStatus);
+                    setTimeout(() => __fakeUsb.unplug(), 20);
+                    return [await pending];
+                }),
+            };
+            for (const [name, trigger] of Object.entries(triggers)) {
+                const {page, gyro} = await portPage();
+                const first = await trigger(page, wireFrame(gyro.record, 0, READ_REQUEST));
+                assert.deepEqual(first, name.startsWith('a write') ? [17, 4, 4] : [4], name);
+                const later = await calls(page, [
+                    ['list'],
+                    ['open', ''],
+                    ['setBaudRate', 9600],
+                    ['purge', 1],
+                    ['read', 1, 10],
+                    ['write', [1]],
+                    ['close'],
+                ]);
+                assert.deepEqual(later, new Array(7).fill({ftStatus: 4}), name);
+                assert.equal(await page.evaluate(() => disconnects), 1, name);
+                await page.close();
+            }
+        });
 });
 
 // ---- The page over WebUSB ----------------------------------------------------------------------
@@ -180,11 +221,13 @@ async function sitePage({config = {}, connect = true, url = site.url, phone = fa
     const page = await openPage(browser, url, {
         before: async (p) => {
             await installFakeUsb(p, gyro, config);
-            if (phone) await p.setViewport({width: 390, height: 844, hasTouch: true, isMobile: true});
+            if (phone)
+                await p.setViewport({width: 390, height: 844, hasTouch: true, isMobile: true});
         },
     });
     await page.waitForSelector('#connect-usb:not([hidden])');
-    await page.waitForFunction(() => globalThis.tarvexModule && !document.querySelector('#connect-usb').disabled);
+    await page.waitForFunction(
+        () => globalThis.tarvexModule && !document.querySelector('#connect-usb').disabled);
     if (connect) await connectUsb(page);
     return {page, gyro};
 }
@@ -197,12 +240,16 @@ async function connectUsb(page) {
 // Clicks (or taps) a control and gives the message box it ends with (answered), or null.
 async function clickFor(page, id, tap = false) {
     const selector = `[data-control="${id}"]`;
-    if (tap) await tapOn(page, selector);
-    else await page.click(selector);
+    if (tap)
+        await tapOn(page, selector);
+    else
+        await page.click(selector);
     const box = (await settle(page)) ? await message(page) : null;
     if (box) {
-        if (tap) await tapOn(page, `#message[open] button[value="${box.buttons[0]}"]`);
-        else await answer(page, box.buttons[0]);
+        if (tap)
+            await tapOn(page, `#message[open] button[value="${box.buttons[0]}"]`);
+        else
+            await answer(page, box.buttons[0]);
         await page.waitForSelector('#message:not([open])');
     }
     await idle(page);
@@ -217,8 +264,12 @@ async function tapOn(page, selector, at = 0.5) {
 }
 
 // What the gyro saw, frame by frame: kind and page.
-const kinds = (frames) => frames.map((f) => f.length === 25 ? 'bus' :
-    f[15] & 4 ? 'read' : f[15] & 8 ? `page ${f[5]}` : f[15] & 0x10 ? 'limit' : 'close');
+const kinds = (frames) => frames.map(
+    (f) => f.length === 25 ? 'bus' :
+        f[15] & 4          ? 'read' :
+        f[15] & 8          ? `page ${f[5]}` :
+                 f[15] & 0x10 ? 'limit' :
+                                'close');
 const WRITE = [...Array.from({length: 9}, (_, p) => `page ${p}`), 'close', 'read'];
 
 const until = async (what, ok) => {
@@ -227,93 +278,109 @@ const until = async (what, ok) => {
 };
 
 describe('the page over WebUSB', () => {
-    test('Read, Write with its read-back and the limit stream reach the gyro as its frames', async () => {
-        const {page, gyro} = await sitePage();
-        assert.equal(await clickFor(page, 1059), 117);
-        assert.deepEqual(kinds(gyro.frames), ['read']);
-        assert.equal(await page.$eval('[data-control="1001"]', (e) => e.value), '4242');
-        const before = Uint8Array.from(gyro.record);
-        await page.focus('[data-control="1036"]');
-        await page.keyboard.press('ArrowRight');
-        await idle(page);
-        gyro.frames = [];
-        assert.equal(await clickFor(page, 1060), 105);
-        assert.deepEqual(kinds(gyro.frames), WRITE);
-        assert.notDeepEqual(gyro.record.subarray(4, 84), before.subarray(4, 84));
-        // The limit setting: bus frames the servo follows, until Enter is released.
-        gyro.frames = [];
-        assert.equal(await clickFor(page, 1051), null);
-        await until('bus frames', () => gyro.frames.filter((f) => f.length === 25).length >= 2);
-        const slider = () => page.$eval('[data-control="1058"]', (e) => Number(e.value));
-        assert.deepEqual([gyro.limitMode, gyro.servo], [true, await slider()]);
-        await page.focus('[data-control="1058"]');
-        await page.keyboard.press('PageUp');
-        const moved = await slider();
-        await until(`the servo at ${moved}`, () => gyro.servo === moved);
-        assert.equal(await clickFor(page, 1051), 132);
-        assert.deepEqual([gyro.limitMode, gyro.servo], [false, 1024]);
-        await page.browserContext().close();
-    });
-
-    test('unplugged during Write: the write error, nothing hangs; plugged in and chosen again, it works', async () => {
-        const {page, gyro} = await sitePage();
-        assert.equal(await clickFor(page, 1059), 117);
-        const before = Uint8Array.from(gyro.record);
-        gyro.frames = [];
-        // Gone in the middle of the fourth page frame.
-        await page.evaluate(() => (__fakeUsb.disappearAfter = __fakeUsb.written + 3 * 17 + 5));
-        assert.equal(await clickFor(page, 1060), 104);
-        assert.deepEqual(kinds(gyro.frames), ['page 0', 'page 1', 'page 2']);
-        assert.deepEqual(gyro.record, before);
-        assert.equal(await clickFor(page, 1059), 103);
-        // Back to the start screen, the adapter plugged in again and chosen: Read works.
-        await page.evaluate(() => {
-            __fakeUsb.disappearAfter = Infinity;
-            __fakeUsb.replug();
-        });
-        await page.focus('[data-control="1036"]');
-        await page.keyboard.press('Escape');
-        // Asked whether to write the unwritten values first: no.
-        for (;;) {
-            await page.waitForSelector('#start:not([hidden]), #message[open]');
-            if (!(await page.$('#message[open]'))) break;
-            await answer(page, (await message(page)).buttons.includes('no') ? 'no' : 'ok');
-        }
-        gyro.frames = [];
-        await connectUsb(page);
-        assert.equal(await clickFor(page, 1059), 117);
-        assert.deepEqual(kinds(gyro.frames), ['read']);
-        assert.equal(await page.evaluate(() => tarvexPort.serial), 'TB2X7Q2');
-        await page.browserContext().close();
-    });
-
-    test('a device the system\'s driver holds: the start screen says so, in the page\'s language', async () => {
-        for (const [lang, words] of [['en', /serial driver may hold it/], ['de', /serielle Treiber/]]) {
-            const {page} = await sitePage({config: {failClaim: true}, connect: false, url: `${site.url}?lang=${lang}`});
-            await page.click('#connect-usb');
-            await page.waitForFunction(() => document.querySelector('#start-status').textContent !== '');
-            const seen = await page.evaluate(() => ({
-                status: document.querySelector('#start-status').textContent,
-                window: !document.querySelector('#window').hidden,
-                claims: __fakeUsb.claims,
-                opened: __fakeUsb.controls.length,
-            }));
-            assert.match(seen.status, words, lang);
-            assert.deepEqual([seen.window, seen.claims, seen.opened], [false, 1, 0], lang);
+    test(
+        'Read, Write with its read-back and the limit stream reach the gyro as its frames',
+        async () => {
+            const {page, gyro} = await sitePage();
+            assert.equal(await clickFor(page, 1059), 117);
+            assert.deepEqual(kinds(gyro.frames), ['read']);
+            assert.equal(await page.$eval('[data-control="1001"]', (e) => e.value), '4242');
+            const before = Uint8Array.from(gyro.record);
+            await page.focus('[data-control="1036"]');
+            await page.keyboard.press('ArrowRight');
+            await idle(page);
+            gyro.frames = [];
+            assert.equal(await clickFor(page, 1060), 105);
+            assert.deepEqual(kinds(gyro.frames), WRITE);
+            assert.notDeepEqual(gyro.record.subarray(4, 84), before.subarray(4, 84));
+            // The limit setting: bus frames the servo follows, until Enter is released.
+            gyro.frames = [];
+            assert.equal(await clickFor(page, 1051), null);
+            await until('bus frames', () => gyro.frames.filter((f) => f.length === 25).length >= 2);
+            const slider = () => page.$eval('[data-control="1058"]', (e) => Number(e.value));
+            assert.deepEqual([gyro.limitMode, gyro.servo], [true, await slider()]);
+            await page.focus('[data-control="1058"]');
+            await page.keyboard.press('PageUp');
+            const moved = await slider();
+            await until(`the servo at ${moved}`, () => gyro.servo === moved);
+            assert.equal(await clickFor(page, 1051), 132);
+            assert.deepEqual([gyro.limitMode, gyro.servo], [false, 1024]);
             await page.browserContext().close();
-        }
-    });
+        });
+
+    test(
+        'unplugged during Write: the write error, nothing hangs; plugged in and chosen again, it works',
+        async () => {
+            const {page, gyro} = await sitePage();
+            assert.equal(await clickFor(page, 1059), 117);
+            const before = Uint8Array.from(gyro.record);
+            gyro.frames = [];
+            // Gone in the middle of the fourth page frame.
+            await page.evaluate(() => (__fakeUsb.disappearAfter = __fakeUsb.written + 3 * 17 + 5));
+            assert.equal(await clickFor(page, 1060), 104);
+            assert.deepEqual(kinds(gyro.frames), ['page 0', 'page 1', 'page 2']);
+            assert.deepEqual(gyro.record, before);
+            assert.equal(await clickFor(page, 1059), 103);
+            // Back to the start screen, the adapter plugged in again and chosen: Read works.
+            await page.evaluate(() => {
+                __fakeUsb.disappearAfter = Infinity;
+                __fakeUsb.replug();
+            });
+            await page.focus('[data-control="1036"]');
+            await page.keyboard.press('Escape');
+            // Asked whether to write the unwritten values first: no.
+            for (;;) {
+                await page.waitForSelector('#start:not([hidden]), #message[open]');
+                if (!(await page.$('#message[open]'))) break;
+                await answer(page, (await message(page)).buttons.includes('no') ? 'no' : 'ok');
+            }
+            gyro.frames = [];
+            await connectUsb(page);
+            assert.equal(await clickFor(page, 1059), 117);
+            assert.deepEqual(kinds(gyro.frames), ['read']);
+            assert.equal(await page.evaluate(() => tarvexPort.serial), 'TB2X7Q2');
+            await page.browserContext().close();
+        });
+
+    test(
+        'a device the system\'s driver holds: the start screen says so, in the page\'s language',
+        async () => {
+            for (const [lang, words] of [
+                     ['en', /serial driver may hold it/], ['de', /serielle Treiber/]]) {
+                const {page} = await sitePage(
+                    {config: {failClaim: true}, connect: false, url: `${site.url}?lang=${lang}`});
+                await page.click('#connect-usb');
+                await page.waitForFunction(
+                    () => document.querySelector('#start-status').textContent !== '');
+                const seen = await page.evaluate(
+                    () => ({
+                        status: document.querySelector('#start-status').textContent,
+                        window: !document.querySelector('#window').hidden,
+                        claims: __fakeUsb.claims,
+                        opened: __fakeUsb.controls.length,
+                    }));
+                assert.match(seen.status, words, lang);
+                assert.deepEqual([seen.window, seen.claims, seen.opened], [false, 1, 0], lang);
+                await page.browserContext().close();
+            }
+        });
 
     test('a phone without Web Serial, 390×844: Read, a change and Write by touch', async () => {
-        const {page, gyro} = await sitePage({config: {noSerial: true}, connect: false, phone: true});
-        assert.deepEqual(await page.evaluate(() => [innerWidth, navigator.maxTouchPoints > 0,
-            document.querySelector('#connect-serial').hidden]), [390, true, true]);
+        const {page, gyro} =
+            await sitePage({config: {noSerial: true}, connect: false, phone: true});
+        assert.deepEqual(
+            await page.evaluate(
+                () =>
+                    [innerWidth, navigator.maxTouchPoints > 0,
+                     document.querySelector('#connect-serial').hidden]),
+            [390, true, true]);
         await tapOn(page, '#connect-usb');
         await ready(page);
         assert.equal(await clickFor(page, 1059, true), 117);
         const slider = () => page.$eval('[data-control="1036"]', (e) => Number(e.value));
         const read = await slider();
-        const high = await page.$eval('[data-control="1036"]', (e) => Number(e.value) > (Number(e.min) + Number(e.max)) / 2);
+        const high = await page.$eval(
+            '[data-control="1036"]', (e) => Number(e.value) > (Number(e.min) + Number(e.max)) / 2);
         await tapOn(page, '[data-control="1036"]', high ? 0.1 : 0.9);
         await idle(page);
         assert.notEqual(await slider(), read);

@@ -69,7 +69,8 @@ function pageSide(config) {
             };
             this.configurations = [{
                 configurationValue: 1,
-                interfaces: [{interfaceNumber: 0, alternate, alternates: [alternate], claimed: false}],
+                interfaces:
+                    [{interfaceNumber: 0, alternate, alternates: [alternate], claimed: false}],
             }];
             this.configuration = null;  // until selected
             this.opened = false;
@@ -96,7 +97,8 @@ function pageSide(config) {
         }
         opening() {
             this.present();
-            if (!this.opened) throw new DOMException('The device must be opened first.', 'InvalidStateError');
+            if (!this.opened)
+                throw new DOMException('The device must be opened first.', 'InvalidStateError');
         }
         endpoint(number, direction) {
             this.opening();
@@ -107,7 +109,9 @@ function pageSide(config) {
             }
             const ok = this.configuration.interfaces[0].alternate.endpoints.some(
                 (e) => e.endpointNumber === number && e.direction === direction);
-            if (!ok) throw new DOMException('The specified endpoint number is out of range.', 'IndexSizeError');
+            if (!ok)
+                throw new DOMException(
+                    'The specified endpoint number is out of range.', 'IndexSizeError');
         }
         async open() {
             this.present();
@@ -121,15 +125,24 @@ function pageSide(config) {
         async selectConfiguration(value) {
             this.opening();
             const found = this.configurations.find((c) => c.configurationValue === value);
-            if (!found) throw new DOMException('The configuration value provided is not supported by the device.', 'NotFoundError');
+            if (!found)
+                throw new DOMException(
+                    'The configuration value provided is not supported by the device.',
+                    'NotFoundError');
             this.configuration = found;
         }
         async claimInterface(number) {
             this.opening();
-            if (!this.configuration) throw new DOMException('The device must have a configuration selected.', 'InvalidStateError');
-            if (number !== 0) throw new DOMException('The interface number provided is not supported by the device in its current configuration.', 'NotFoundError');
+            if (!this.configuration)
+                throw new DOMException(
+                    'The device must have a configuration selected.', 'InvalidStateError');
+            if (number !== 0)
+                throw new DOMException(
+                    'The interface number provided is not supported by the device in its current configuration.',
+                    'NotFoundError');
             state.claims += 1;
-            if (state.failClaim) throw new DOMException('Unable to claim interface.', 'NetworkError');
+            if (state.failClaim)
+                throw new DOMException('Unable to claim interface.', 'NetworkError');
             this.claimed = true;
             this.configuration.interfaces[0].claimed = true;
             globalThis.__fakeUsbListen();
@@ -137,7 +150,10 @@ function pageSide(config) {
         }
         async releaseInterface(number) {
             this.opening();
-            if (number !== 0) throw new DOMException('The interface number provided is not supported by the device in its current configuration.', 'NotFoundError');
+            if (number !== 0)
+                throw new DOMException(
+                    'The interface number provided is not supported by the device in its current configuration.',
+                    'NotFoundError');
             this.release();
         }
         release() {
@@ -154,7 +170,8 @@ function pageSide(config) {
             this.opening();
             const {requestType, recipient, request, value, index} = setup;
             let status = 'stall';
-            if (requestType === 'vendor' && recipient === 'device' && this.vendorRequest(request, value, index)) {
+            if (requestType === 'vendor' && recipient === 'device' &&
+                this.vendorRequest(request, value, index)) {
                 status = 'ok';
             }
             state.controls.push({requestType, recipient, request, value, index, status});
@@ -174,9 +191,12 @@ function pageSide(config) {
             switch (request) {
                 case 0:  // reset
                     if (!portOk || index > 0xff) return false;
-                    if (value === 0) this.chipReset();
-                    else if (value === 2) this.fromLine = [];
-                    else if (value !== 1) return false;
+                    if (value === 0)
+                        this.chipReset();
+                    else if (value === 2)
+                        this.fromLine = [];
+                    else if (value !== 1)
+                        return false;
                     return true;
                 case 1:  // modem control: mask in the high byte, DTR bit 0, RTS bit 1
                     return portOk && index <= 0xff && (value & 0xfcfc) === 0;
@@ -192,10 +212,14 @@ function pageSide(config) {
                     const whole = value & 0x3fff;
                     const code = ((index & 1) << 2) | (value >> 14);
                     let baud;
-                    if (whole === 0 && code === 0) baud = 3000000;
-                    else if (whole === 1 && code === 0) baud = 2000000;
-                    else if (whole < 2) return false;
-                    else baud = 3000000 / (whole + EIGHTHS_OF_CODE[code] / 8);
+                    if (whole === 0 && code === 0)
+                        baud = 3000000;
+                    else if (whole === 1 && code === 0)
+                        baud = 2000000;
+                    else if (whole < 2)
+                        return false;
+                    else
+                        baud = 3000000 / (whole + EIGHTHS_OF_CODE[code] / 8);
                     this.settings.baud = baud;
                     this.report();
                     return true;
@@ -253,7 +277,8 @@ function pageSide(config) {
                     t.packets.push(this.packet(this.fromLine.length));
                     this.lastPacket = now;
                 } else {
-                    this.timer = setTimeout(() => this.serve(), this.lastPacket + this.settings.latency - now);
+                    this.timer = setTimeout(
+                        () => this.serve(), this.lastPacket + this.settings.latency - now);
                     return;
                 }
                 this.pendingIn.shift();
@@ -274,8 +299,9 @@ function pageSide(config) {
         // ---- Bulk OUT ----
         async transferOut(number, data) {
             this.endpoint(number, 'out');
-            const bytes = new Uint8Array(ArrayBuffer.isView(data) ? data.buffer : data,
-                                         data.byteOffset ?? 0, data.byteLength);
+            const bytes = new Uint8Array(
+                ArrayBuffer.isView(data) ? data.buffer : data, data.byteOffset ?? 0,
+                data.byteLength);
             const room = Math.max(0, state.disappearAfter - state.written);
             const passed = bytes.subarray(0, Math.min(room, bytes.length));
             state.written += passed.length;
@@ -338,7 +364,8 @@ function pageSide(config) {
         get: () => usb,
     });
     if (config.noSerial) {
-        Object.defineProperty(Navigator.prototype, 'serial', {configurable: true, get: () => undefined});
+        Object.defineProperty(
+            Navigator.prototype, 'serial', {configurable: true, get: () => undefined});
     }
 }
 

@@ -186,8 +186,8 @@ export class UsbLink {
             throw ftError(FT_DEVICE_NOT_OPENED, text('usbClaimFailed'));
         }
         this.claimed = true;
-        const alternate = device.configuration.interfaces.find(
-            (i) => i.interfaceNumber === INTERFACE).alternate;
+        const alternate =
+            device.configuration.interfaces.find((i) => i.interfaceNumber === INTERFACE).alternate;
         for (const endpoint of alternate.endpoints) {
             if (endpoint.type !== 'bulk') continue;
             if (endpoint.direction === 'in') {
@@ -271,8 +271,8 @@ export class UsbLink {
                 continue;
             }
             if (!this.selected || !result.data) continue;
-            const bytes = new Uint8Array(
-                result.data.buffer, result.data.byteOffset, result.data.byteLength);
+            const bytes =
+                new Uint8Array(result.data.buffer, result.data.byteOffset, result.data.byteLength);
             for (let at = 0; at < bytes.length; at += this.packetSize) {
                 const packet = bytes.subarray(at, Math.min(at + this.packetSize, bytes.length));
                 if (packet.length > STATUS_BYTES) this.receive(packet.subarray(STATUS_BYTES));
