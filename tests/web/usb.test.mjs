@@ -390,5 +390,8 @@ describe('the page over WebUSB', () => {
         assert.deepEqual(kinds(gyro.frames), WRITE);
         assert.notDeepEqual(gyro.record.subarray(4, 84), before.subarray(4, 84));
         await page.browserContext().close();
+        // Offline the phone still has the link: the service worker's copy holds the port.
+        const sw = await (await fetch(site.url + 'sw.js')).text();
+        assert.ok(sw.includes('\'./js/usb-port.js\''), 'usb-port.js in the offline copy');
     });
 });
