@@ -117,6 +117,14 @@ describe('WebUSB port', () => {
                 {ftStatus: 6}, {ftStatus: 6}, {ftStatus: 2}
             ]);
         assert.deepEqual(await controls(page), []);
+        // A request the chip refuses fails its call, and only that call.
+        await page.evaluate(() => (__fakeUsb.stall = [0, 3, 4]));
+        assert.deepEqual(
+            await calls(
+                page, [['setBaudRate', 9600], ['setDataCharacteristics', 8, 2, 2], ['purge', 1]]),
+            [{ftStatus: 7}, {ftStatus: 6}, {ftStatus: 4}]);
+        await page.evaluate(() => (__fakeUsb.stall = []));
+        await controls(page);
         // Purges: receive drops what the chip received from the line, transmit what it holds.
         assert.deepEqual(await calls(page, [['purge', 1], ['purge', 2]]), ['ok', 'ok']);
         assert.deepEqual(await controls(page), [[0, 2, PORT, 'ok'], [0, 1, PORT, 'ok']]);

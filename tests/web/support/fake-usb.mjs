@@ -23,7 +23,8 @@
 // The page side keeps globalThis.__fakeUsb: requests (requestDevice's options), controls
 // (every control transfer: {requestType, recipient, request, value, index, status}), claims,
 // line ({baud, dataBits, parity, stopBits, flow, latency}), written, inTransfers (completed
-// IN transfers: their packet lengths), and hooks a test may set: cancelChooser, failClaim
+// IN transfers: their packet lengths), and hooks a test may set: stall (request numbers the
+// chip refuses from now on), cancelChooser, failClaim
 // (claimInterface fails as when the system's driver holds the device), disappearAfter (the
 // device is unplugged once that many bytes were written), unplug() and replug().
 
@@ -36,6 +37,7 @@ function pageSide(config) {
         cancelChooser: !!config.cancelChooser,
         failClaim: !!config.failClaim,
         disappearAfter: config.disappearAfter ?? Infinity,
+        stall: [],  // requests the chip refuses from now on
         lineTiming: !!config.lineTiming,
         written: 0,
         requests: [],
@@ -171,7 +173,7 @@ function pageSide(config) {
             const {requestType, recipient, request, value, index} = setup;
             let status = 'stall';
             if (requestType === 'vendor' && recipient === 'device' &&
-                this.vendorRequest(request, value, index)) {
+                !state.stall.includes(request) && this.vendorRequest(request, value, index)) {
                 status = 'ok';
             }
             state.controls.push({requestType, recipient, request, value, index, status});
