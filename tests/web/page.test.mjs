@@ -283,14 +283,17 @@ test('every control has an accessible name and the page needs no other origin', 
   await page.browserContext().close();
 });
 
-test('without Web Serial the page says which browsers have it and still runs the virtual gyro', async () => {
+test('without Web Serial and WebUSB the page says which browsers have them and still runs the virtual gyro', async () => {
   const page = await openPage(run.browser, run.server.url, {
-    before: (p) => p.evaluateOnNewDocument(() => { delete Navigator.prototype.serial; }),
+    before: (p) => p.evaluateOnNewDocument(() => {
+      delete Navigator.prototype.serial;
+      delete Navigator.prototype.usb;
+    }),
   });
   await page.waitForFunction(() => !document.querySelector('#simulate').disabled);
   const notice = await page.$eval('#no-serial', (e) => (e.hidden ? '' : e.textContent));
-  assert.match(notice, /Chrome, Edge and Opera/);
-  assert.equal(await page.$eval('#connect-serial', (e) => e.hidden), true);
+  assert.match(notice, /Chrome, Edge and Opera.*WebUSB in Chrome on Android/);
+  assert.deepEqual(await page.$$eval('#connect-serial, #connect-usb', (es) => es.map((e) => e.hidden)), [true, true]);
   await page.click('#simulate');
   await ready(page);
   const boxes = await through(page, () => click(page, 1059));

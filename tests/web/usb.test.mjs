@@ -380,8 +380,9 @@ describe('the page over WebUSB', () => {
             await page.evaluate(
                 () =>
                     [innerWidth, navigator.maxTouchPoints > 0,
-                     document.querySelector('#connect-serial').hidden]),
-            [390, true, true]);
+                     document.querySelector('#connect-serial').hidden,
+                     document.querySelector('#no-serial').hidden]),
+            [390, true, true, true]);
         await tapOn(page, '#connect-usb');
         await ready(page);
         assert.equal(await clickFor(page, 1059, true), 117);

@@ -804,7 +804,8 @@ async function wireStart() {
   const hasUsb = usb ? usb.hasWebUsb() : false;
   $('#connect-serial').hidden = !hasSerial || !serial;
   $('#connect-usb').hidden = !hasUsb;
-  $('#no-serial').hidden = hasSerial;
+  // The notice is for a browser that reaches the adapter by neither link.
+  $('#no-serial').hidden = hasSerial || hasUsb;
   const connect = async (choose) => {
     if (!Module || busy) return;
     let port = null;

@@ -9,7 +9,7 @@ export const TEXTS = {
       'The adapter could not be opened over USB: the system\'s serial driver may hold it. Use "Connect adapter" instead, or unload or detach that driver.',
     simulate: 'Try without an adapter',
     noSerial:
-      'This browser cannot reach the adapter: Web Serial works in Chrome, Edge and Opera on a desktop computer. Here you can try Tarvex with the virtual gyro.',
+      'This browser cannot reach the adapter: Web Serial works in Chrome, Edge and Opera on a desktop computer, WebUSB in Chrome on Android. Here you can try Tarvex with the virtual gyro.',
     loading: 'Loading…',
     loadFailed: 'Tarvex could not be loaded: ',
     ok: 'OK',
@@ -32,7 +32,7 @@ export const TEXTS = {
       'Der Adapter ließ sich über USB nicht öffnen: Der serielle Treiber des Systems hält ihn möglicherweise. Verwenden Sie stattdessen „Adapter verbinden“ oder entladen bzw. lösen Sie diesen Treiber.',
     simulate: 'Ohne Adapter ausprobieren',
     noSerial:
-      'Dieser Browser erreicht den Adapter nicht: Web Serial gibt es in Chrome, Edge und Opera auf dem Computer. Hier können Sie Tarvex mit dem virtuellen Kreisel ausprobieren.',
+      'Dieser Browser erreicht den Adapter nicht: Web Serial gibt es in Chrome, Edge und Opera auf dem Computer, WebUSB in Chrome unter Android. Hier können Sie Tarvex mit dem virtuellen Kreisel ausprobieren.',
     loading: 'Wird geladen …',
     loadFailed: 'Tarvex konnte nicht geladen werden: ',
     ok: 'OK',
@@ -55,7 +55,7 @@ export const TEXTS = {
       'USB でアダプタを開けませんでした。システムのシリアルドライバがアダプタを使用している可能性があります。代わりに「アダプタに接続」を使うか、そのドライバを外してください。',
     simulate: 'アダプタなしで試す',
     noSerial:
-      'このブラウザはアダプタに接続できません。Web Serial はパソコン版の Chrome、Edge、Opera で使えます。ここでは仮想ジャイロで Tarvex を試せます。',
+      'このブラウザはアダプタに接続できません。Web Serial はパソコン版の Chrome、Edge、Opera で、WebUSB は Android 版の Chrome で使えます。ここでは仮想ジャイロで Tarvex を試せます。',
     loading: '読み込み中…',
     loadFailed: 'Tarvex を読み込めませんでした: ',
     ok: 'OK',
