@@ -50,7 +50,7 @@ add_custom_command(
 
 add_custom_command(
     OUTPUT ${msi}
-    COMMAND ${TARVEX_WIXL} -a x64 -o ${msi} tarvex.wxs
+    COMMAND ${TARVEX_WIXL} -a x64 -D TarvexVersion=${PROJECT_VERSION} -o ${msi} tarvex.wxs
     WORKING_DIRECTORY ${work}
     DEPENDS ${work}/tarvex.wxs ${work}/files.stamp
     COMMENT "Tarvex-${PROJECT_VERSION}-x64.msi"
