@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a fresh prefix: a silent install, the installed
 # programs run from C:\Program Files\Tarvex, the Start-menu entry and the .tcf file type
-# registered; an installer of the next version over it, which leaves one entry among the
-# installed programs and its own files, and this one over that, which is refused; then a
-# silent uninstall, after which no file, shortcut or registry key of Tarvex's is left. Every
-# check prints PASS or FAIL; the script fails when one failed.
+# registered; the same version built again over it and then the next version, each leaving
+# one entry among the installed programs and its own files, and this one over that, which is
+# refused; then a silent uninstall, after which no file, shortcut or registry key of Tarvex's
+# is left. Every check prints PASS or FAIL; the script fails when one failed.
 #
 #   scripts/windows-installer-test.sh [build folder]   (default build-windows)
 set -uo pipefail
@@ -137,18 +137,27 @@ check ".tcf opens in tarvex.exe" output_has 'Tarvex\tarvex.exe" "%1"' \
 check "listed among installed programs" output_has "Tarvex" \
     "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
 
-# An installer of the next version, made from the same files with wixl; its tarvex.exe has
-# bytes appended, so that the file on disk tells which installer put it there.
-newer=${version%.*}.$((${version##*.} + 1))
+# Installers made from the build's .wxs with wixl, as the build makes its own: the same
+# version again (a new product code), and the next version, whose tarvex.exe has bytes
+# appended so that the file on disk tells which installer put it there.
+next_of() { echo "${1%.*}.$((${1##*.} + 1))"; }
+wixl=$(sed -n 's/^TARVEX_WIXL:FILEPATH=//p' "$build/CMakeCache.txt")
+make_msi() {  # make_msi <folder with tarvex.wxs> <version> <output>
+    env -C "$1" "${wixl:-wixl}" -a x64 -D TarvexVersion="$2" \
+        -D TarvexNextVersion="$(next_of "$2")" -o "$3" tarvex.wxs
+}
+newer=$(next_of "$version")
 newer_work=$PWD/$build/installer-$newer
 newer_msi=$PWD/$build/Tarvex-$newer-x64.msi
+again_msi=$newer_work/Tarvex-$version-again-x64.msi
 rm -rf "$newer_work" "$newer_msi"
 cp -r "$build/installer" "$newer_work"
 echo "Tarvex $newer" >>"$newer_work/files/tarvex.exe"
-wixl=$(sed -n 's/^TARVEX_WIXL:FILEPATH=//p' "$build/CMakeCache.txt")
-check "an installer of version $newer (wixl: ${wixl:-not in the build cache})" \
-    env -C "$newer_work" "${wixl:-wixl}" -a x64 \
-    -D TarvexVersion="$newer" -o "$newer_msi" tarvex.wxs
+make_both() {
+    make_msi "$build/installer" "$version" "$again_msi" &&
+        make_msi "$newer_work" "$newer" "$newer_msi"
+}
+check "installers of $version again and of $newer (wixl: ${wixl:-not in the build cache})" make_both
 newer_windows="Z:${newer_msi//\//\\}"
 installed_files_are() {  # installed_files_are <staged files>: each installed file is that one
     local file
@@ -156,6 +165,11 @@ installed_files_are() {  # installed_files_are <staged files>: each installed fi
         cmp -s "$file" "$installed/${file##*/}" || return 1
     done
 }
+check "$version again over $version (msiexec /i /qn)" wine msiexec /i "Z:${again_msi//\//\\}" /qn
+check "after the same version again: one Tarvex among installed programs, $version" \
+    listed_only "$version"
+check "after the same version again: the files are $version's" installed_files_are \
+    "$build/installer/files"
 check "$newer over $version (msiexec /i /qn)" wine msiexec /i "$newer_windows" /qn
 check "after the upgrade: one Tarvex among installed programs, $newer" listed_only "$newer"
 check "after the upgrade: the files are $newer's" installed_files_are "$newer_work/files"
@@ -166,15 +180,16 @@ refuse_older() { ! wine msiexec /i "$msi_windows" /qn /l*v 'C:\downgrade.log'; }
 check "$version over $newer is refused (msiexec /i /qn fails)" refuse_older
 # A silent install shows no message and Wine's log holds none: the log shows the newer
 # version found, and the installer's table the message a user is shown for it.
-check "the refusal: the newer version found (WIX_DOWNGRADE_DETECTED)" grep -qaF \
-    'WIX_DOWNGRADE_DETECTED = {' "$WINEPREFIX/drive_c/downgrade.log"
+check "the refusal: the newer version found (TARVEX_NEWER_FOUND)" grep -qaF \
+    'TARVEX_NEWER_FOUND = {' "$WINEPREFIX/drive_c/downgrade.log"
 check "the refusal says: A newer version of Tarvex is already installed. (msiinfo)" \
-    output_has $'NOT WIX_DOWNGRADE_DETECTED\tA newer version of Tarvex is already installed.' \
+    output_has $'NOT TARVEX_NEWER_FOUND\tA newer version of Tarvex is already installed.' \
     msiinfo export "$msi" LaunchCondition
 check "after the refusal: one Tarvex among installed programs, $newer" listed_only "$newer"
 check "after the refusal: the files are $newer's" installed_files_are "$newer_work/files"
 
-check "silent uninstall (msiexec /x /qn)" wine msiexec /x "$newer_windows" /qn /l*v 'C:\uninstall.log'
+check "silent uninstall (msiexec /x /qn)" wine msiexec /x "$newer_windows" /qn \
+    /l*v 'C:\uninstall.log'
 check "uninstall log ends with success" grep -qa 'Return value 1' "$WINEPREFIX/drive_c/uninstall.log"
 check "no C:\\Program Files\\Tarvex left" test ! -e "$installed"
 check "no Start-menu entry left" no_shortcut
