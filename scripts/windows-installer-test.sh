@@ -137,9 +137,10 @@ check ".tcf opens in tarvex.exe" output_has 'Tarvex\tarvex.exe" "%1"' \
 check "listed among installed programs" output_has "Tarvex" \
     "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
 
-# Installers made from the build's .wxs with wixl, as the build makes its own: the same
-# version again (a new product code), and the next version, whose tarvex.exe has bytes
-# appended so that the file on disk tells which installer put it there.
+# Installers made from the build's .wxs with wixl, as the build makes its own, into a folder
+# of their own (they are not the build's packages): the same version again (a new product
+# code), and the next version, whose tarvex.exe has bytes appended so that the file on disk
+# tells which installer put it there.
 next_of() { echo "${1%.*}.$((${1##*.} + 1))"; }
 wixl=$(sed -n 's/^TARVEX_WIXL:FILEPATH=//p' "$build/CMakeCache.txt")
 make_msi() {  # make_msi <folder with tarvex.wxs> <version> <output>
@@ -148,10 +149,12 @@ make_msi() {  # make_msi <folder with tarvex.wxs> <version> <output>
 }
 newer=$(next_of "$version")
 newer_work=$PWD/$build/installer-$newer
-newer_msi=$PWD/$build/Tarvex-$newer-x64.msi
+newer_msi=$newer_work/Tarvex-$newer-x64.msi
 again_msi=$newer_work/Tarvex-$version-again-x64.msi
-rm -rf "$newer_work" "$newer_msi"
-cp -r "$build/installer" "$newer_work"
+rm -rf "$newer_work"
+mkdir -p "$newer_work"
+cp -r "$build/installer/tarvex.wxs" "$build/installer/tarvex.ico" "$build/installer/files" \
+    "$newer_work/"
 echo "Tarvex $newer" >>"$newer_work/files/tarvex.exe"
 make_both() {
     make_msi "$build/installer" "$version" "$again_msi" &&
