@@ -22,6 +22,10 @@ else()
     set(TARVEX_CLI_COMPONENT_REF "")
 endif()
 
+# The installer replaces any Tarvex below the next patch version (resources/windows/tarvex.wxs.in).
+math(EXPR next_patch "${PROJECT_VERSION_PATCH} + 1")
+set(next_version ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${next_patch})
+
 set(work ${CMAKE_BINARY_DIR}/installer)
 set(folder Tarvex-${PROJECT_VERSION})
 set(files ${work}/files)
@@ -50,7 +54,8 @@ add_custom_command(
 
 add_custom_command(
     OUTPUT ${msi}
-    COMMAND ${TARVEX_WIXL} -a x64 -o ${msi} tarvex.wxs
+    COMMAND ${TARVEX_WIXL} -a x64 -D TarvexVersion=${PROJECT_VERSION}
+            -D TarvexNextVersion=${next_version} -o ${msi} tarvex.wxs
     WORKING_DIRECTORY ${work}
     DEPENDS ${work}/tarvex.wxs ${work}/files.stamp
     COMMENT "Tarvex-${PROJECT_VERSION}-x64.msi"

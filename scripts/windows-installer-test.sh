@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a fresh prefix: a silent install, the installed
 # programs run from C:\Program Files\Tarvex, the Start-menu entry and the .tcf file type
-# registered; then a silent uninstall, after which no file, shortcut or registry key of
-# Tarvex's is left. Every check prints PASS or FAIL; the script fails when one failed.
+# registered; the same version built again over it and then the next version, each leaving
+# one entry among the installed programs and its own files, and this one over that, which is
+# refused; then a silent uninstall, after which no file, shortcut or registry key of Tarvex's
+# is left. Every check prints PASS or FAIL; the script fails when one failed.
 #
 #   scripts/windows-installer-test.sh [build folder]   (default build-windows)
 set -uo pipefail
@@ -18,6 +20,7 @@ fi
 source scripts/wine-prefix.sh
 
 failures=0
+exec 3>&1
 check() {  # check <description> <command...>
     local what=$1
     shift
@@ -45,6 +48,22 @@ test_missing_key() { ! "$tarvex_wine" reg query "$1" </dev/null >/dev/null 2>&1;
 test_not_listed() {
     ! "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
         </dev/null 2>/dev/null | grep -q 'Tarvex'
+}
+listed_versions() {  # the version of every entry named Tarvex among the installed programs
+    "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+        </dev/null 2>/dev/null | tr -d '\r' |
+        awk '/^HKEY/ { if (name == "Tarvex") print version; name = ""; version = "" }
+             $1 == "DisplayName" { name = $3 }
+             $1 == "DisplayVersion" { version = $3 }
+             END { if (name == "Tarvex") print version }'
+}
+listed_only() {  # listed_only <version>: one entry named Tarvex, of that version
+    local got
+    got=$(listed_versions)
+    [[ $got == "$1" ]] && return 0
+    local shown=${got//$'\n'/, }
+    echo "      listed: ${shown:-nothing}" >&3  # past check's redirections
+    return 1
 }
 
 prefix=$PWD/$build/wine-install
@@ -118,7 +137,62 @@ check ".tcf opens in tarvex.exe" output_has 'Tarvex\tarvex.exe" "%1"' \
 check "listed among installed programs" output_has "Tarvex" \
     "$tarvex_wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
 
-check "silent uninstall (msiexec /x /qn)" wine msiexec /x "$msi_windows" /qn /l*v 'C:\uninstall.log'
+# Installers made from the build's .wxs with wixl, as the build makes its own, into a folder
+# of their own (they are not the build's packages): the same version again (a new product
+# code), and the next version, whose tarvex.exe has bytes appended so that the file on disk
+# tells which installer put it there.
+next_of() { echo "${1%.*}.$((${1##*.} + 1))"; }
+wixl=$(sed -n 's/^TARVEX_WIXL:FILEPATH=//p' "$build/CMakeCache.txt")
+make_msi() {  # make_msi <folder with tarvex.wxs> <version> <output>
+    env -C "$1" "${wixl:-wixl}" -a x64 -D TarvexVersion="$2" \
+        -D TarvexNextVersion="$(next_of "$2")" -o "$3" tarvex.wxs
+}
+newer=$(next_of "$version")
+newer_work=$PWD/$build/installer-$newer
+newer_msi=$newer_work/Tarvex-$newer-x64.msi
+again_msi=$newer_work/Tarvex-$version-again-x64.msi
+rm -rf "$newer_work"
+mkdir -p "$newer_work"
+cp -r "$build/installer/tarvex.wxs" "$build/installer/tarvex.ico" "$build/installer/files" \
+    "$newer_work/"
+echo "Tarvex $newer" >>"$newer_work/files/tarvex.exe"
+make_both() {
+    make_msi "$build/installer" "$version" "$again_msi" &&
+        make_msi "$newer_work" "$newer" "$newer_msi"
+}
+check "installers of $version again and of $newer (wixl: ${wixl:-not in the build cache})" make_both
+newer_windows="Z:${newer_msi//\//\\}"
+installed_files_are() {  # installed_files_are <staged files>: each installed file is that one
+    local file
+    for file in "$1"/*; do
+        cmp -s "$file" "$installed/${file##*/}" || return 1
+    done
+}
+check "$version again over $version (msiexec /i /qn)" wine msiexec /i "Z:${again_msi//\//\\}" /qn
+check "after the same version again: one Tarvex among installed programs, $version" \
+    listed_only "$version"
+check "after the same version again: the files are $version's" installed_files_are \
+    "$build/installer/files"
+check "$newer over $version (msiexec /i /qn)" wine msiexec /i "$newer_windows" /qn
+check "after the upgrade: one Tarvex among installed programs, $newer" listed_only "$newer"
+check "after the upgrade: the files are $newer's" installed_files_are "$newer_work/files"
+check "after the upgrade: Start-menu entry" shortcut_exists
+check "after the upgrade: .tcf opens in tarvex.exe" output_has 'Tarvex\tarvex.exe" "%1"' \
+    "$tarvex_wine" reg query 'HKCR\Tarvex.SettingsFile\shell\open\command' /ve
+refuse_older() { ! wine msiexec /i "$msi_windows" /qn /l*v 'C:\downgrade.log'; }
+check "$version over $newer is refused (msiexec /i /qn fails)" refuse_older
+# A silent install shows no message and Wine's log holds none: the log shows the newer
+# version found, and the installer's table the message a user is shown for it.
+check "the refusal: the newer version found (TARVEX_NEWER_FOUND)" grep -qaF \
+    'TARVEX_NEWER_FOUND = {' "$WINEPREFIX/drive_c/downgrade.log"
+check "the refusal says: A newer version of Tarvex is already installed. (msiinfo)" \
+    output_has $'NOT TARVEX_NEWER_FOUND\tA newer version of Tarvex is already installed.' \
+    msiinfo export "$msi" LaunchCondition
+check "after the refusal: one Tarvex among installed programs, $newer" listed_only "$newer"
+check "after the refusal: the files are $newer's" installed_files_are "$newer_work/files"
+
+check "silent uninstall (msiexec /x /qn)" wine msiexec /x "$newer_windows" /qn \
+    /l*v 'C:\uninstall.log'
 check "uninstall log ends with success" grep -qa 'Return value 1' "$WINEPREFIX/drive_c/uninstall.log"
 check "no C:\\Program Files\\Tarvex left" test ! -e "$installed"
 check "no Start-menu entry left" no_shortcut
