@@ -723,7 +723,7 @@ def check_tab_order(program, texts, start):
         names = [texts.caption(c) for c in stop[1]]
         others = [n for n in walk(program.window) if role(n) == stop[0] and names[0] in n.name]
         if stop[0] == "radio button" or not others or state(others[0], pyatspi.STATE_ENABLED):
-            raise Failure("Tab reached %s; the template's stop %s %r (enabled) is not where it is in %r" %
+            raise Failure("Tab reached %s where the template's next stop is the enabled %s %r (all reached: %r)" %
                           (reached[at] if at < len(reached) else "nothing more", stop[0], names[0], reached))
     if at != len(focused):
         raise Failure("Tab reached %r beyond the template's stops" % reached[at:])
@@ -818,7 +818,8 @@ def gyro_record(program):
 
 def answer_chooser(program, name):
     """Writes a settings file from the gyro's record (Rudder 5, Gain 9, D gain 123) and
-    chooses it: its path typed into the chooser's name field, then its default button."""
+    chooses it: its path set as the text of the chooser's name field, then its default
+    button pressed."""
     record = gyro_record(program)
     record[CHANNELS_AT], record[D_GAIN_AT] = 0x84, 123
     path = os.path.join(program.folder, name)
@@ -834,7 +835,6 @@ def answer_chooser(program, name):
         raise Failure("the chooser has no default button")
     do_action(accept[0], ["Press", "Click"])
     wait_for(lambda: new_dialog(program) is None, 5, "the chooser to close")
-    program.opened = name
 
 
 def answer_box(program, texts, row, press):
@@ -894,8 +894,13 @@ def check_readable(program, texts, row):
         if "Text" not in lst.get_interfaces() or lst.queryText().getText(0, -1) != chosen:
             raise Failure("the list %r has no text of its choice" % texts.caption(caption))
     if row.get("lists"):
-        told = lambda: tuple(program.list_named(texts.caption(c)).name for c in ("R&udder", "&Gain"))
-        wait_for(lambda: told() == row["lists"], 5, "the lists to tell %s (tell %s)" % (row["lists"], told()))
+        def told():
+            return tuple(program.list_named(texts.caption(c)).name for c in ("R&udder", "&Gain"))
+
+        try:
+            wait_for(lambda: told() == row["lists"], 5, "the lists")
+        except Failure:
+            raise Failure("the lists tell %s, not %s" % (told(), row["lists"]))
     if row.get("checked"):
         radio = program.control("radio button", texts.caption(row["checked"]))
         if not state(radio, pyatspi.STATE_CHECKED):
