@@ -165,6 +165,14 @@ void QtTarvexWindow::BuildWindow() {
             ++index;
         }
         if (horizontal) layout->addStretch(1);
+        // Tab enters the group at its checked radio (at its first while none is checked); the
+        // arrows move within it. The others keep the focus a click gives them.
+        connect(buttonGroup, &QButtonGroup::idToggled, this, [buttonGroup] {
+            const QAbstractButton* checked = buttonGroup->checkedButton();
+            for (QAbstractButton* b : buttonGroup->buttons())
+                b->setFocusPolicy(checked == nullptr || b == checked ? Qt::StrongFocus
+                                                                     : Qt::ClickFocus);
+        });
         // Clicks by the user only (mouse, keyboard, assistive tools), never the program's own
         // placements.
         connect(buttonGroup, &QButtonGroup::idClicked, this,

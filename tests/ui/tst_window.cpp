@@ -243,9 +243,11 @@ class WindowTest : public QObject {
         QCOMPARE(titles, (QStringList{"&File", "&Connect", "&Help"}));
     }
 
-    // Tab follows the layout: left column, response setting, right column, Read, Write.
+    // Tab follows the layout: left column, response setting, right column, Read, Write; each
+    // group of radios is one stop, at its checked radio.
     void tabOrderFollowsLayout() {
         Window w;
+        w.Show(Factory());
         w.dialog().EnableGyroCommands(true);
         w.dlg->show();
         QVector<int> order;
@@ -262,11 +264,50 @@ class WindowTest : public QObject {
             QWidget* c = w->Control(id);
             if (c->focusPolicy() & Qt::TabFocus && c->isVisible()) focusable << id;
         }
-        const QVector<int> expected = {1001, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010,
-                                       1011, 1012, 1013, 1014, 1015, 1016, 1019, 1022, 1025,
-                                       1028, 1031, 1034, 1063, 1036, 1038, 1040, 1042, 1044,
+        const QVector<int> expected = {1001, 1003, 1004, 1005, 1007, 1010, 1012, 1015, 1019, 1022,
+                                       1025, 1028, 1031, 1034, 1063, 1036, 1038, 1040, 1042, 1044,
                                        1046, 1048, 1050, 1051, 1052, 1058, 1059, 1060};
         QCOMPARE(focusable, expected);
+    }
+
+    // Tab (or Shift+Tab) enters a group of radios at its checked one, wherever it stands in
+    // the group; the arrows then move within the group.
+    void tabEntersRadioGroupAtItsChecked_data() {
+        QTest::addColumn<int>("modeFlags");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<bool>("backwards");
+        QTest::addColumn<int>("focused");
+        QTest::addColumn<int>("arrow");  // towards the radio before, in the group's direction
+        // Flags: F3C/3D bit 7, Reverse bit 6, servo bits 5-4, response bits 1-0.
+        QTest::newRow("3D, from Gain") << 0x21 << 1004 << false << 1006 << int(Qt::Key_Up);
+        QTest::newRow("Analog, from the flight mode")
+            << 0x81 << 1005 << false << 1009 << int(Qt::Key_Up);
+        QTest::newRow("Reverse, from the servo mode")
+            << 0xE1 << 1007 << false << 1011 << int(Qt::Key_Up);
+        QTest::newRow("Standard, back from Control Response")
+            << 0xA1 << 1019 << true << 1015 << int(Qt::Key_Left);
+    }
+    void tabEntersRadioGroupAtItsChecked() {
+        QFETCH(int, modeFlags);
+        QFETCH(int, from);
+        QFETCH(bool, backwards);
+        QFETCH(int, focused);
+        QFETCH(int, arrow);
+        Window w;
+        ParameterRecord r = Factory();
+        r.setModeFlags(static_cast<std::uint8_t>(modeFlags));
+        w.Show(r);
+        w.dlg->show();
+        w.dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        w->Control(from)->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), backwards ? Qt::Key_Backtab : Qt::Key_Tab,
+                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(QApplication::focusWidget(), w->Control(focused));
+        QVERIFY(w.button(focused)->isChecked());
+        // The arrow still reaches the radio before, which Tab passes by.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(arrow));
+        QCOMPARE(QApplication::focusWidget(), w->Control(focused - 1));
     }
 
     // Alt and a caption's letter move the focus to the control it names.
