@@ -24,7 +24,7 @@ bool ApplyAdapterOptions(const Options& options) {
     if (options.simulate) {
         const std::string path = D2xxDriver::FindBesideProgram(D2xxDriver::kVirtualGyroFile);
         if (path.empty()) {
-            WriteToParentConsole(
+            TellAtStart(
                 L"tarvex: the virtual gyro (tarvex-vgyro.dll) is not installed beside the "
                 L"program\n",
                 true);
@@ -51,8 +51,8 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
     Options options;
     const ParseResult parsed = ParseOptions(arguments, options);
     if (!parsed.run) {
-        WriteToParentConsole(parsed.output, false);
-        WriteToParentConsole(parsed.error, true);
+        TellAtStart(parsed.output, false);
+        TellAtStart(parsed.error, true);
         return parsed.exitCode;
     }
     if (!ApplyAdapterOptions(options)) return 2;
@@ -69,7 +69,7 @@ int RunApplication(HINSTANCE module, const wchar_t* commandLine) {
         // Ended while it initialised (the adapter could not be opened, say): the message
         // was shown.
         if (host.Ended()) return 1;
-        WriteToParentConsole(L"tarvex: the window could not be created\n", true);
+        TellAtStart(L"tarvex: the window could not be created\n", true);
         return 1;
     }
     // A settings file named on the command line opens as File > Open opens it, once the

@@ -116,17 +116,20 @@ ParseResult ParseOptions(const std::vector<std::wstring>& arguments, Options& op
     return result;
 }
 
-void WriteToParentConsole(const std::wstring& text, bool error) {
-    if (text.empty()) return;
+bool WriteToParentConsole(const std::wstring& text, bool error) {
+    if (text.empty()) return true;
     HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     bool ownHandle = false;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         // A GUI program has no standard handles of its own when started from a console.
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        // Attached once, the console stays for the rest of the process.
+        if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) {
+            return false;
+        }
         handle =
             CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return;
+        if (handle == INVALID_HANDLE_VALUE) return false;
         ownHandle = true;
     }
     DWORD mode = 0;
@@ -138,6 +141,16 @@ void WriteToParentConsole(const std::wstring& text, bool error) {
         WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
     if (ownHandle) CloseHandle(handle);
+    return true;
+}
+
+void TellAtStart(const std::wstring& text, bool error) {
+    if (text.empty() || WriteToParentConsole(text, error)) return;
+    // Nobody reads a console: the same text in a box, without the line end a console needs.
+    std::wstring shown = text;
+    while (!shown.empty() && shown.back() == L'\n') shown.pop_back();
+    MessageBoxW(nullptr, shown.c_str(), L"Tarvex",
+                MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 }  // namespace tarvex_win

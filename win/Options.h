@@ -31,8 +31,13 @@ ParseResult ParseOptions(const std::vector<std::wstring>& arguments, Options& op
 
 // Writes text to the console or file that started the program: its standard handle when
 // it has one (a pipe or file), else the console of the parent process (a GUI program has
-// none of its own).
-void WriteToParentConsole(const std::wstring& text, bool error);
+// none of its own). False when there is neither (started from Explorer or the Start menu).
+bool WriteToParentConsole(const std::wstring& text, bool error);
+
+// What the program says before its window exists (an option's mistake, --help, a missing
+// virtual gyro): on the console or file that started it, else in a box captioned "Tarvex"
+// (an error's icon when error is true, an information icon otherwise).
+void TellAtStart(const std::wstring& text, bool error);
 
 std::wstring HelpText();
 

@@ -87,11 +87,31 @@ int Win32DialogHost::RunModal() {
     return result_;
 }
 
+namespace {
+
+// A character typed without Alt into the window or one of its controls that takes no text (a
+// slider, radio, check box, button): the dialog manager would take it for a caption's
+// underlined letter and click that control, so that a stray 'w' wrote the gyro. Underlined
+// letters work with Alt only. Tab, Return, Escape and space keep their dialog meaning.
+bool IsLetterForNonTextControl(HWND dialog, const MSG& message) {
+    if (message.message != WM_CHAR || message.wParam <= L' ' || message.wParam == 0x7F) {
+        return false;
+    }
+    if (message.hwnd != dialog && !IsChild(dialog, message.hwnd)) return false;
+    const LRESULT code = SendMessageW(message.hwnd, WM_GETDLGCODE, message.wParam,
+                                      reinterpret_cast<LPARAM>(&message));
+    return (code & (DLGC_WANTCHARS | DLGC_WANTMESSAGE)) == 0;
+}
+
+}  // namespace
+
 bool Win32DialogHost::PreTranslate(MSG& message) {
     if (window_ == nullptr) return false;
     if (accelerators_ != nullptr && TranslateAcceleratorW(window_, accelerators_, &message)) {
         return true;
     }
+    // Left to the control itself (a list's type-to-select, say), never to the dialog manager.
+    if (IsLetterForNonTextControl(window_, message)) return false;
     return IsDialogMessageW(window_, &message) != FALSE;
 }
 

@@ -67,7 +67,8 @@ class Win32DialogHost {
     void Post(std::function<void()> call);
 
     // Offers one message of the loop to the accelerator table and the dialog's keyboard
-    // handling; true when it was used.
+    // handling; true when it was used. A caption's underlined letter works with Alt only: a
+    // character typed without it is left to the control that has the focus.
     bool PreTranslate(MSG& message);
 
     HWND Window() const { return window_; }

@@ -6,6 +6,9 @@
 // clang-format off
 #include <oleacc.h>
 
+#include <algorithm>
+#include <cwctype>
+
 #include "win/Accessibility.h"
 #include "win/Resource.h"
 // clang-format on
@@ -553,5 +556,116 @@ TEST(WindowBehaviour, PlainCaptions) {
                 {L"D damp.", L"D damp."}};
     for (const auto& row : rows) {
         EXPECT_EQ(tarvex_win::PlainCaption(row.caption), row.plain);
+    }
+}
+
+namespace {
+
+// The letter a caption underlines ("&Read": 'r', "ゲイン(&G)": 'g'); 0 when it has none.
+wchar_t MnemonicOf(const std::wstring& caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != L'&') continue;
+        if (caption[i + 1] != L'&') return static_cast<wchar_t>(towlower(caption[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
+void MenuMnemonics(HMENU menu, std::vector<wchar_t>& letters) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        if (const wchar_t letter = MnemonicOf(MenuText(menu, i, MF_BYPOSITION))) {
+            letters.push_back(letter);
+        }
+        if (HMENU sub = GetSubMenu(menu, i)) MenuMnemonics(sub, letters);
+    }
+}
+
+// A character posted to control and run through the body of tarvex.exe's message loop (the
+// host's keyboard handling first); true when that handling took the character.
+bool Type(BehaviourWindow& w, HWND control, UINT kind, wchar_t c) {
+    PostMessageW(control, kind, c, kind == WM_SYSCHAR ? 0x20000001 : 0x00000001);
+    bool taken = false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const bool used = w.host.PreTranslate(message);
+        if (message.message == kind) taken = used;
+        if (!used) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return taken;
+}
+
+}  // namespace
+
+// Captions underline letters for keyboard users: with Alt held a letter works its control,
+// but typed without Alt into a slider, a radio or a button it runs nothing (after a Read,
+// 'w' would write the gyro and 'e' move the tail servo). The letters are those of the
+// window's captions and menus in each language.
+TEST(WindowBehaviour, LettersRunNothingWithoutAlt) {
+    for (Language language : {Language::English, Language::German, Language::Japanese}) {
+        SCOPED_TRACE(static_cast<int>(language));
+        BehaviourWindow w(language);
+        ASSERT_NE(w.Dialog(), nullptr) << HiddenWindow::Reason();
+        struct Caption {
+            wchar_t letter;
+            int id;
+            bool button;  // a push button, check box or radio: the letter clicks it
+        };
+        std::vector<Caption> captions;
+        std::vector<wchar_t> letters;
+        for (HWND child = GetWindow(w.Dialog(), GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            if (const wchar_t letter = MnemonicOf(WindowText(child))) {
+                const auto style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+                captions.push_back(
+                    {letter, GetDlgCtrlID(child),
+                     ClassName(child) == L"Button" && (style & BS_TYPEMASK) != BS_GROUPBOX});
+                letters.push_back(letter);
+            }
+        }
+        MenuMnemonics(GetMenu(w.Dialog()), letters);
+        ASSERT_GE(captions.size(), 15u);
+        ASSERT_TRUE(w.Click(ids::ReadButton));
+        w.handlers.clear();
+        for (wchar_t letter : letters) {
+            for (wchar_t typed : {letter, static_cast<wchar_t>(towupper(letter))}) {
+                for (int target : {ids::ExpNormalSlider, ids::GyroNormal, ids::ReadButton}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << "'" << static_cast<char>(typed) << "' typed into " << target);
+                    Type(w, w.Item(target), WM_CHAR, typed);
+                    EXPECT_EQ(w.handlers, Handlers{});
+                    w.handlers.clear();
+                }
+            }
+        }
+        // With Alt: the button underlining the letter is clicked, once (an enabled one; from
+        // the last caption back, so that Enter, which holds Read and Write back, comes last).
+        // A label's or a group's letter is taken by the dialog's keyboard handling: it moves
+        // the focus to the control named.
+        const auto buttonsEnd = std::stable_partition(captions.begin(), captions.end(),
+                                                      [](const Caption& c) { return c.button; });
+        std::reverse(captions.begin(), buttonsEnd);
+        int clicked = 0;
+        for (const Caption& caption : captions) {
+            SCOPED_TRACE(testing::Message() << "Alt+" << static_cast<char>(caption.letter));
+            // Letters two captions share are the dialog manager's to cycle through.
+            const bool shared = std::count_if(captions.begin(), captions.end(), [&](auto& c) {
+                                    return c.letter == caption.letter;
+                                }) > 1;
+            const bool enabled = IsWindowEnabled(w.Item(caption.id)) != FALSE;
+            EXPECT_TRUE(Type(w, w.Item(ids::ExpNormalSlider), WM_SYSCHAR, caption.letter));
+            if (caption.button && !shared && enabled) {
+                EXPECT_EQ(
+                    w.handlers,
+                    Handlers{tarvex_win::HandlerFor(
+                        {tarvex_win::WindowEvent::Kind::Command, caption.id, BN_CLICKED, {}})});
+                ++clicked;
+            }
+            w.handlers.clear();
+        }
+        // Write, Read and Enter at least.
+        EXPECT_GE(clicked, 3);
     }
 }
