@@ -19,22 +19,11 @@
 // writer failing) the pending read or write and every later call reject with ftStatus 4,
 // and ondisconnect is called once.
 
-const FT_DEVICE_NOT_FOUND = 2;
-const FT_DEVICE_NOT_OPENED = 3;
-const FT_IO_ERROR = 4;
-const FT_INVALID_PARAMETER = 6;
-const FT_INVALID_BAUD_RATE = 7;
-const PURGE_RX = 1;
+import {FT_DEVICE_NOT_FOUND, FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX} from './port-base.js';
+
 const TRANSMIT_BUFFER = 256;
-const FTDI_VENDOR_ID = 0x0403;
 // Errors after which the port gives a fresh readable: the line had a glitch, the device is there.
 const LINE_ERRORS = ['BufferOverrunError', 'BreakError', 'FramingError', 'ParityError'];
-
-function ftError(ftStatus, message) {
-    const error = new Error(message);
-    error.ftStatus = ftStatus;
-    return error;
-}
 
 export function hasWebSerial() {
     return typeof navigator !== 'undefined' && 'serial' in navigator && !!navigator.serial;
@@ -62,12 +51,12 @@ function parityOf(code) {
     return {0: 'none', 1: 'odd', 2: 'even'}[code] ?? null;  // mark and space have none
 }
 
-export class SerialLink {
+export class SerialLink extends PortBase {
     constructor(port) {
+        super();
         this.kind = 'serial';
         this.description = 'TBX-3';
         this.serial = '';  // Web Serial does not tell a device's serial number
-        this.ondisconnect = null;
         this.port = port;
         const info = typeof port.getInfo === 'function' ? port.getInfo() : {};
         this.usbVendorId = info.usbVendorId ?? 0;
@@ -76,21 +65,11 @@ export class SerialLink {
         this.selected = false;  // open() was called
         this.line = null;       // the options the port is open with
         this.baudRate = 9600;
-        this.readTimeout = 0;
-        this.writeTimeout = 0;
         this.reader = null;
         this.readerDone = null;
         this.writer = null;
-        this.buffer = new Uint8Array(4096);
-        this.start = 0;
-        this.end = 0;
-        this.waiter = null;  // the pending read
         this.closing = false;
-        this.writing = Promise.resolve();
-        this.gone = false;
         this.goneError = null;
-        this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
-        this.goneSignal.catch(() => {});
 
         this.onDisconnectEvent = (event) => {
             if (!event || event.target === port || event.port === port) this.lose();
@@ -164,7 +143,7 @@ export class SerialLink {
             throw ftError(FT_DEVICE_NOT_OPENED, `the port did not open: ${error && error.message}`);
         }
         this.line = line;
-        this.start = this.end = 0;
+        this.dropReceived();
         this.readerDone = this.readLoop();
     }
 
@@ -197,69 +176,6 @@ export class SerialLink {
         }
         // The stream ended without our asking: the port went away.
         if (this.line && !this.closing) this.lose();
-    }
-
-    receive(bytes) {
-        const count = this.end - this.start;
-        if (this.end + bytes.length > this.buffer.length) {
-            if (count + bytes.length > this.buffer.length) {
-                const next = new Uint8Array(2 * (count + bytes.length));
-                next.set(this.buffer.subarray(this.start, this.end));
-                this.buffer = next;
-            } else {
-                this.buffer.copyWithin(0, this.start, this.end);
-            }
-            this.start = 0;
-            this.end = count;
-        }
-        this.buffer.set(bytes, this.end);
-        this.end += bytes.length;
-        if (this.waiter && this.queued() >= this.waiter.count) this.waiter.settle();
-    }
-
-    take(count) {
-        const n = Math.min(count, this.end - this.start);
-        const bytes = this.buffer.slice(this.start, this.start + n);
-        this.start += n;
-        if (this.start === this.end) this.start = this.end = 0;
-        return bytes;
-    }
-
-    queued() { return this.end - this.start; }
-
-    // Up to count bytes: all of them, or what arrived when the time-out (timeoutMs, or the
-    // set read time-out when 0; none when both are 0) passed.
-    async read(count, timeoutMs = 0) {
-        this.check();
-        if (this.waiter) throw ftError(FT_IO_ERROR, 'a read is already waiting');
-        const limit = timeoutMs > 0 ? timeoutMs : this.readTimeout;
-        if (this.queued() < count) {
-            await new Promise((resolve, reject) => {
-                const waiter = {count, reject};
-                waiter.settle = () => {
-                    clearTimeout(waiter.timer);
-                    this.waiter = null;
-                    resolve();
-                };
-                waiter.fail = (error) => {
-                    clearTimeout(waiter.timer);
-                    this.waiter = null;
-                    reject(error);
-                };
-                if (limit > 0) waiter.timer = setTimeout(waiter.settle, limit);
-                this.waiter = waiter;
-            });
-        }
-        return this.take(count);
-    }
-
-    // Writes go out one after another (the stream's ticks may meet a command's write).
-    async write(bytes) {
-        this.check();
-        const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-        const done = this.writing.then(() => this.writeNow(data));
-        this.writing = done.catch(() => {});
-        return done;
     }
 
     async writeNow(data) {
@@ -307,7 +223,7 @@ export class SerialLink {
         this.check();
         if (mask & ~3) throw ftError(FT_INVALID_PARAMETER, 'purge mask');
         // Transmit: writes return once their bytes are handed over, nothing waits to be dropped.
-        if (mask & PURGE_RX) this.start = this.end = 0;
+        if (mask & PURGE_RX) this.dropReceived();
     }
 
     async close() {
@@ -321,7 +237,7 @@ export class SerialLink {
         if (!this.line) return;
         this.closing = true;
         this.line = null;
-        if (this.waiter) this.waiter.fail(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
+        this.failRead(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
         try {
             if (this.reader) await this.reader.cancel();
             await this.readerDone;
@@ -333,18 +249,13 @@ export class SerialLink {
             throw ftError(FT_IO_ERROR, `the port did not close: ${error && error.message}`);
         } finally {
             this.closing = false;
-            this.start = this.end = 0;
+            this.dropReceived();
         }
     }
 
-    // The device went away: everything pending and later fails with 4; ondisconnect once.
-    lose(error) {
-        if (this.gone) return;
-        this.gone = true;
+    // The device went away: the port's streams are let go and it is closed.
+    letGo(error) {
         this.goneError = error ?? null;
-        const failure = ftError(FT_IO_ERROR, 'the adapter is gone');
-        this.rejectGone(failure);
-        if (this.waiter) this.waiter.fail(failure);
         if (hasWebSerial())
             navigator.serial.removeEventListener('disconnect', this.onDisconnectEvent);
         if (this.reader) this.reader.cancel().catch(() => {});
@@ -359,12 +270,5 @@ export class SerialLink {
         const wasOpen = this.line !== null;
         this.line = null;
         if (wasOpen) this.port.close().catch(() => {});
-        if (typeof this.ondisconnect === 'function') {
-            try {
-                this.ondisconnect();
-            } catch (e) {
-                console.error(e);
-            }
-        }
     }
 }

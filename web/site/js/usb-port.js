@@ -23,17 +23,9 @@
 // When the device goes away (navigator.usb's 'disconnect' for this device, or a transfer
 // failing) the pending read or write and every later call reject with ftStatus 4, and
 // ondisconnect is called once.
+import {FT_DEVICE_NOT_FOUND, FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX, PURGE_TX} from './port-base.js';
 import {TEXTS} from './texts.js';
 
-const FT_DEVICE_NOT_FOUND = 2;
-const FT_DEVICE_NOT_OPENED = 3;
-const FT_IO_ERROR = 4;
-const FT_INVALID_PARAMETER = 6;
-const FT_INVALID_BAUD_RATE = 7;
-const PURGE_RX = 1;
-const PURGE_TX = 2;
-
-const FTDI_VENDOR_ID = 0x0403;
 const FT232R_PRODUCT_ID = 0x6001;
 const INTERFACE = 0;
 const CONFIGURATION = 1;
@@ -56,12 +48,6 @@ const PORT_A = 1;           // the interface's port in a request's index
 // their own, split over value bits 14-15 and index bit 0.
 const BAUD_CLOCK = 3000000;
 const FRACTION_CODE = [0, 3, 2, 4, 1, 5, 6, 7];
-
-function ftError(ftStatus, message) {
-    const error = new Error(message);
-    error.ftStatus = ftStatus;
-    return error;
-}
 
 // The page's text by key, in the page's language.
 function text(key) {
@@ -133,30 +119,20 @@ function dataValue(wordLength, stopBits, parity) {
     return wordLength | (parity << 8) | (stopBits << 11);
 }
 
-export class UsbLink {
+export class UsbLink extends PortBase {
     constructor(device) {
+        super();
         this.kind = 'usb';
         this.device = device;
         this.description = device.productName || 'TBX-3';
         this.serial = device.serialNumber ?? '';
-        this.ondisconnect = null;
 
         this.claimed = false;
         this.selected = false;  // open() set the chip up
-        this.readTimeout = 0;
-        this.writeTimeout = 0;
         this.inEndpoint = 1;
         this.outEndpoint = 2;
         this.packetSize = 64;
         this.reading = null;  // the IN loop
-        this.buffer = new Uint8Array(4096);
-        this.start = 0;
-        this.end = 0;
-        this.waiter = null;  // the pending read
-        this.writing = Promise.resolve();
-        this.gone = false;
-        this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
-        this.goneSignal.catch(() => {});
 
         this.onDisconnectEvent = (event) => {
             if (event.device === this.device) this.lose();
@@ -214,7 +190,7 @@ export class UsbLink {
         await this.control(SIO_RESET, FLUSH_TO_LINE, PORT_A);
         await this.control(SIO_SET_LATENCY_TIMER, LATENCY_MS, PORT_A);
         await this.control(SIO_SET_FLOW_CTRL, 0, PORT_A);  // no handshake (index's high byte)
-        this.start = this.end = 0;
+        this.dropReceived();
         this.selected = true;
         this.reading = this.readLoop();
     }
@@ -280,69 +256,6 @@ export class UsbLink {
         }
     }
 
-    receive(bytes) {
-        const count = this.end - this.start;
-        if (this.end + bytes.length > this.buffer.length) {
-            if (count + bytes.length > this.buffer.length) {
-                const next = new Uint8Array(2 * (count + bytes.length));
-                next.set(this.buffer.subarray(this.start, this.end));
-                this.buffer = next;
-            } else {
-                this.buffer.copyWithin(0, this.start, this.end);
-            }
-            this.start = 0;
-            this.end = count;
-        }
-        this.buffer.set(bytes, this.end);
-        this.end += bytes.length;
-        if (this.waiter && this.queued() >= this.waiter.count) this.waiter.settle();
-    }
-
-    take(count) {
-        const n = Math.min(count, this.end - this.start);
-        const bytes = this.buffer.slice(this.start, this.start + n);
-        this.start += n;
-        if (this.start === this.end) this.start = this.end = 0;
-        return bytes;
-    }
-
-    queued() { return this.end - this.start; }
-
-    // Up to count bytes: all of them, or what arrived when the time-out (timeoutMs, or the
-    // set read time-out when 0; none when both are 0) passed.
-    async read(count, timeoutMs = 0) {
-        this.check();
-        if (this.waiter) throw ftError(FT_IO_ERROR, 'a read is already waiting');
-        const limit = timeoutMs > 0 ? timeoutMs : this.readTimeout;
-        if (this.queued() < count) {
-            await new Promise((resolve, reject) => {
-                const waiter = {count};
-                waiter.settle = () => {
-                    clearTimeout(waiter.timer);
-                    this.waiter = null;
-                    resolve();
-                };
-                waiter.fail = (error) => {
-                    clearTimeout(waiter.timer);
-                    this.waiter = null;
-                    reject(error);
-                };
-                if (limit > 0) waiter.timer = setTimeout(waiter.settle, limit);
-                this.waiter = waiter;
-            });
-        }
-        return this.take(count);
-    }
-
-    // Writes go out one after another (the stream's ticks may meet a command's write).
-    async write(bytes) {
-        this.check();
-        const data = Uint8Array.from(bytes);
-        const done = this.writing.then(() => this.writeNow(data));
-        this.writing = done.catch(() => {});
-        return done;
-    }
-
     async writeNow(data) {
         this.check();
         if (!data.length) return 0;
@@ -369,7 +282,7 @@ export class UsbLink {
         if (mask & ~(PURGE_RX | PURGE_TX)) throw ftError(FT_INVALID_PARAMETER, 'purge mask');
         if (mask & PURGE_RX) {
             await this.control(SIO_RESET, FLUSH_FROM_LINE, PORT_A);
-            this.start = this.end = 0;
+            this.dropReceived();
         }
         if (mask & PURGE_TX) await this.control(SIO_RESET, FLUSH_TO_LINE, PORT_A);
     }
@@ -379,7 +292,7 @@ export class UsbLink {
         this.check(false);
         const wasOpen = this.selected;
         this.selected = false;
-        if (this.waiter) this.waiter.fail(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
+        this.failRead(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
         if (!this.claimed) return;
         this.claimed = false;
         try {
@@ -390,27 +303,15 @@ export class UsbLink {
             this.lose(error);
             throw ftError(FT_IO_ERROR, `the port did not close: ${error && error.message}`);
         } finally {
-            this.start = this.end = 0;
+            this.dropReceived();
         }
     }
 
-    // The device went away: everything pending and later fails with 4; ondisconnect once.
-    lose(error) {
-        if (this.gone) return;
-        this.gone = true;
+    // The device went away: the link lets go of it.
+    letGo(error) {
         if (error) console.warn('usb-port: the adapter is gone:', error);
-        const failure = ftError(FT_IO_ERROR, 'the adapter is gone');
-        this.rejectGone(failure);
-        if (this.waiter) this.waiter.fail(failure);
         navigator.usb.removeEventListener('disconnect', this.onDisconnectEvent);
         this.selected = false;
         this.claimed = false;
-        if (typeof this.ondisconnect === 'function') {
-            try {
-                this.ondisconnect();
-            } catch (e) {
-                console.error(e);
-            }
-        }
     }
 }
