@@ -7,7 +7,7 @@ import {fileURLToPath} from 'node:url';
 
 import {answer, idle, message, openPage, ready, requireSite, serve as servePage, settle} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
-import {launchBrowser, wireFrame} from './support/harness.mjs';
+import {launchBrowser, portCalls, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
@@ -55,22 +55,7 @@ async function portPage({lineTiming = false, config = {}, open = true} = {}) {
     return {page, gyro};
 }
 
-// Runs calls on the page's port; each gives its result ('ok' for none) or {ftStatus}.
-function calls(page, list) {
-    return page.evaluate(async (list) => {
-        const out = [];
-        for (const [name, ...args] of list) {
-            try {
-                const value = await port[name](
-                    ...args.map((a) => (Array.isArray(a) ? Uint8Array.from(a) : a)));
-                out.push(value instanceof Uint8Array ? Array.from(value) : (value ?? 'ok'));
-            } catch (e) {
-                out.push({ftStatus: e.ftStatus});
-            }
-        }
-        return out;
-    }, list);
-}
+const calls = portCalls;
 
 describe('Web Serial port', () => {
     test('the chooser shows FTDI devices; a cancelled chooser gives no port', async () => {

@@ -7,7 +7,7 @@ import {after, before, describe, test} from 'node:test';
 
 import {answer, idle, message, openPage, ready, requireSite, root, serve, settle} from './page-harness.mjs';
 import {installFakeUsb} from './support/fake-usb.mjs';
-import {launchBrowser, wireFrame} from './support/harness.mjs';
+import {launchBrowser, portCalls, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
 
 const READ_REQUEST = 0x07;  // active, caller, read request
@@ -49,22 +49,7 @@ async function portPage({lineTiming = false, config = {}} = {}) {
     return {page, gyro};
 }
 
-// Runs calls on the page's port; each gives its result ('ok' for none) or {ftStatus}.
-function calls(page, list) {
-    return page.evaluate(async (list) => {
-        const out = [];
-        for (const [name, ...args] of list) {
-            try {
-                const value = await port[name](
-                    ...args.map((a) => (Array.isArray(a) ? Uint8Array.from(a) : a)));
-                out.push(value instanceof Uint8Array ? Array.from(value) : (value ?? 'ok'));
-            } catch (e) {
-                out.push({ftStatus: e.ftStatus});
-            }
-        }
-        return out;
-    }, list);
-}
+const calls = portCalls;
 
 const controls = (page) => page.evaluate(
     () => __fakeUsb.controls.splice(0).map(

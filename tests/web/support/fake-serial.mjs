@@ -7,6 +7,7 @@
 // user closing the chooser) and disappearAfter (the port disappears once that many bytes
 // were written: the write that goes past fails, 'disconnect' fires, the streams error).
 // Closing the writable waits until the line has carried its bytes, as Chromium's drain does.
+import {gyroToPage} from './harness.mjs';
 
 function pageSide(config) {
     const state = {
@@ -149,44 +150,15 @@ function pageSide(config) {
 
 // Puts the fake into every document the page loads, joined to gyro (a TestGyro).
 export async function installFakeSerial(page, gyro, config = {}) {
-    let open = false;
-    let queue = [];
-    let waiting = null;  // the page's pending receive
-    const answer = () => {
-        if (!waiting) return;
-        const resolve = waiting;
-        waiting = null;
-        const bytes = queue;
-        queue = [];
-        resolve(bytes);
-    };
-    gyro.ondata = (bytes) => {
-        if (!open) return;
-        for (const b of bytes) queue.push(b);
-        answer();
-    };
+    const link = gyroToPage(gyro);
     const line = {baudRate: 9600, dataBits: 8, parity: 'even', stopBits: 2};
     await page.exposeFunction('__fakeSerialOpen', (options) => {
         gyro.lineOk = Object.entries(line).every(([k, v]) => options[k] === v);
-        queue = [];
-        open = true;
+        link.listen();
     });
     await page.exposeFunction('__fakeSerialSend', (bytes) => void gyro.write(bytes));
     await page.exposeFunction('__fakeSerialDrain', () => gyro.lineFree());
-    await page.exposeFunction('__fakeSerialReceive', () => {
-        if (!open) return [];
-        if (queue.length) {
-            const bytes = queue;
-            queue = [];
-            return bytes;
-        }
-        if (waiting) waiting([]);
-        return new Promise((resolve) => (waiting = resolve));
-    });
-    await page.exposeFunction('__fakeSerialStopReceive', () => {
-        open = false;
-        queue = [];
-        if (waiting) answer();
-    });
+    await page.exposeFunction('__fakeSerialReceive', () => link.receive());
+    await page.exposeFunction('__fakeSerialStopReceive', () => link.stop());
     await page.evaluateOnNewDocument(pageSide, config);
 }

@@ -27,6 +27,7 @@
 // chip refuses from now on), cancelChooser, failClaim
 // (claimInterface fails as when the system's driver holds the device), disappearAfter (the
 // device is unplugged once that many bytes were written), unplug() and replug().
+import {gyroToPage} from './harness.mjs';
 
 function pageSide(config) {
     const PACKET = 64;
@@ -375,47 +376,16 @@ function pageSide(config) {
 // lineTiming (pace the chip's transmit buffer as the gyro's line does), cancelChooser,
 // failClaim, disappearAfter, noSerial (a browser without Web Serial, as on Android).
 export async function installFakeUsb(page, gyro, config = {}) {
-    let listening = false;
-    let queue = [];
-    let waiting = null;  // the page's pending receive
-    const answer = () => {
-        if (!waiting) return;
-        const resolve = waiting;
-        waiting = null;
-        const bytes = queue;
-        queue = [];
-        resolve(bytes);
-    };
-    gyro.ondata = (bytes) => {
-        if (!listening) return;
-        for (const b of bytes) queue.push(b);
-        answer();
-    };
+    const link = gyroToPage(gyro);
     // The gyro hears the line only when the chip is set as the gyro speaks: 9600 Bd (within
     // 3 %), 8 data bits, even parity, 2 stop bits, no flow control.
     await page.exposeFunction('__fakeUsbLine', (line) => {
         gyro.lineOk = Math.abs(line.baud - 9600) <= 0.03 * 9600 && line.dataBits === 8 &&
             line.parity === 2 && line.stopBits === 2 && line.flow === 0;
     });
-    await page.exposeFunction('__fakeUsbListen', () => {
-        listening = true;
-        queue = [];
-    });
+    await page.exposeFunction('__fakeUsbListen', () => link.listen());
     await page.exposeFunction('__fakeUsbSend', (bytes) => void gyro.write(bytes));
-    await page.exposeFunction('__fakeUsbReceive', () => {
-        if (!listening) return [];
-        if (queue.length) {
-            const bytes = queue;
-            queue = [];
-            return bytes;
-        }
-        if (waiting) waiting([]);
-        return new Promise((resolve) => (waiting = resolve));
-    });
-    await page.exposeFunction('__fakeUsbStop', () => {
-        listening = false;
-        queue = [];
-        if (waiting) answer();
-    });
+    await page.exposeFunction('__fakeUsbReceive', () => link.receive());
+    await page.exposeFunction('__fakeUsbStop', () => link.stop());
     await page.evaluateOnNewDocument(pageSide, {lineTiming: gyro.lineTiming, ...config});
 }

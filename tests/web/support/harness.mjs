@@ -23,3 +23,64 @@ export function wireFrame(record, page, flags) {
     frame.push((0x100 - (frame.slice(1).reduce((a, b) => a + b, 0) & 0xff)) & 0xff);
     return frame.map((b, i) => (i ? reverseBits(b) : b));
 }
+
+// The gyro's side of a fake link: the bytes the gyro sends while the link listens, handed
+// to the page's one pending receive (a promise of the bytes; [] when the link stops or a
+// newer receive takes over).
+export function gyroToPage(gyro) {
+    let listening = false;
+    let queue = [];
+    let waiting = null;  // the page's pending receive
+    const answer = () => {
+        if (!waiting) return;
+        const resolve = waiting;
+        waiting = null;
+        const bytes = queue;
+        queue = [];
+        resolve(bytes);
+    };
+    gyro.ondata = (bytes) => {
+        if (!listening) return;
+        for (const b of bytes) queue.push(b);
+        answer();
+    };
+    return {
+        listen() {
+            listening = true;
+            queue = [];
+        },
+        receive() {
+            if (!listening) return [];
+            if (queue.length) {
+                const bytes = queue;
+                queue = [];
+                return bytes;
+            }
+            if (waiting) waiting([]);
+            return new Promise((resolve) => (waiting = resolve));
+        },
+        stop() {
+            listening = false;
+            queue = [];
+            answer();
+        },
+    };
+}
+
+// Runs calls on the page's port (globalThis.port); each gives its result ('ok' for none)
+// or {ftStatus}.
+export function portCalls(page, list) {
+    return page.evaluate(async (list) => {
+        const out = [];
+        for (const [name, ...args] of list) {
+            try {
+                const value = await port[name](
+                    ...args.map((a) => (Array.isArray(a) ? Uint8Array.from(a) : a)));
+                out.push(value instanceof Uint8Array ? Array.from(value) : (value ?? 'ok'));
+            } catch (e) {
+                out.push({ftStatus: e.ftStatus});
+            }
+        }
+        return out;
+    }, list);
+}
