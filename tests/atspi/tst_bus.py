@@ -191,8 +191,10 @@ class Session:
 # ---- The mouse: pointer clicks through XTest ---------------------------------------------------
 
 
-class Mouse:
-    def __init__(self):
+class XTest:
+    """The X display with its test extension, on which the mouse and the keys act."""
+
+    def __init__(self, what):
         try:
             self.x11 = ctypes.CDLL("libX11.so.6")
             self.xtst = ctypes.CDLL("libXtst.so.6")
@@ -201,7 +203,12 @@ class Mouse:
         self.x11.XOpenDisplay.restype = ctypes.c_void_p
         self.display = ctypes.c_void_p(self.x11.XOpenDisplay(os.environ["DISPLAY"].encode()))
         if not self.display.value:
-            fail("cannot open the X display %s for the mouse" % os.environ["DISPLAY"])
+            fail("cannot open the X display %s for the %s" % (os.environ["DISPLAY"], what))
+
+
+class Mouse(XTest):
+    def __init__(self):
+        super().__init__("mouse")
 
     def move(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.display, -1, int(x), int(y), 0)
@@ -234,22 +241,14 @@ class Mouse:
         self.button(False)
 
 
-class Keys:
+class Keys(XTest):
     """Key presses through XTest, as the user types them (the US keyboard of Xvfb)."""
 
     def __init__(self):
-        try:
-            self.x11 = ctypes.CDLL("libX11.so.6")
-            self.xtst = ctypes.CDLL("libXtst.so.6")
-        except OSError as error:
-            fail("the X test extension's library is missing: %s" % error)
-        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        super().__init__("keyboard")
         self.x11.XStringToKeysym.restype = ctypes.c_ulong
         self.x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
         self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        self.display = ctypes.c_void_p(self.x11.XOpenDisplay(os.environ["DISPLAY"].encode()))
-        if not self.display.value:
-            fail("cannot open the X display %s for the keyboard" % os.environ["DISPLAY"])
 
     def _key(self, name, down):
         code = self.x11.XKeysymToKeycode(self.display, self.x11.XStringToKeysym(name.encode()))
