@@ -366,8 +366,9 @@ describe('the page over WebUSB', () => {
                 () =>
                     [innerWidth, navigator.maxTouchPoints > 0,
                      document.querySelector('#connect-serial').hidden,
-                     document.querySelector('#no-serial').hidden]),
-            [390, true, true, true]);
+                     document.querySelector('#no-serial').hidden,
+                     document.querySelector('#connect-usb').classList.contains('primary')]),
+            [390, true, true, true, true]);
         await tapOn(page, '#connect-usb');
         await ready(page);
         assert.equal(await clickFor(page, 1059, true), 117);

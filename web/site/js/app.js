@@ -804,6 +804,8 @@ async function wireStart() {
   const hasUsb = usb ? usb.hasWebUsb() : false;
   $('#connect-serial').hidden = !hasSerial || !serial;
   $('#connect-usb').hidden = !hasUsb;
+  // Where USB is the only link to the adapter (Chrome on Android), it is the main button.
+  $('#connect-usb').classList.toggle('primary', hasUsb && !hasSerial);
   // The notice is for a browser that reaches the adapter by neither link.
   $('#no-serial').hidden = hasSerial || hasUsb;
   const connect = async (choose) => {

@@ -2,7 +2,7 @@
 // three languages of the window. The dialog's captions and messages come from the module.
 export const TEXTS = {
   en: {
-    intro: 'Configure the KR640 tail-rotor gyro through the TBX-3 adapter.',
+    intro: 'Configure the KR640 tail-rotor gyro through the TBX\u20113 adapter.',
     connectSerial: 'Connect adapter',
     connectUsb: 'Connect over USB',
     usbClaimFailed:
@@ -25,7 +25,7 @@ export const TEXTS = {
     question: 'Question',
   },
   de: {
-    intro: 'Den Heckkreisel KR640 über den Adapter TBX-3 einstellen.',
+    intro: 'Den Heckkreisel KR640 über den Adapter TBX\u20113 einstellen.',
     connectSerial: 'Adapter verbinden',
     connectUsb: 'Über USB verbinden',
     usbClaimFailed:
@@ -48,7 +48,7 @@ export const TEXTS = {
     question: 'Frage',
   },
   ja: {
-    intro: 'TBX-3 アダプタを使って KR640 テールジャイロを設定します。',
+    intro: 'TBX\u20113 アダプタを使って KR640 テールジャイロを設定します。',
     connectSerial: 'アダプタに接続',
     connectUsb: 'USB で接続',
     usbClaimFailed:
