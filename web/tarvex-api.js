@@ -5,7 +5,7 @@ Module['tarvexFilesFolder'] = '/tarvex/files';
 Module['tarvexStateFolder'] = '/tarvex/state/tarvex';
 
 // A string for the C++ side, allocated with malloc (the receiver frees it).
-Module['tarvexNewString'] = function (text) {
+Module['tarvexNewString'] = function(text) {
     const size = lengthBytesUTF8(text) + 1;
     const pointer = _malloc(size);
     stringToUTF8(text, pointer, size);
@@ -37,8 +37,8 @@ function tarvexFileTimes() {
 }
 
 function tarvexSync() {
-    return new Promise(function (resolve) {
-        FS.syncfs(false, function (error) {
+    return new Promise(function(resolve) {
+        FS.syncfs(false, function(error) {
             if (error) console.warn('tarvex: the folders could not be stored', error);
             resolve();
         });
@@ -46,7 +46,7 @@ function tarvexSync() {
 }
 
 function tarvexTurn(work) {
-    const turn = tarvexTurns.then(async function () {
+    const turn = tarvexTurns.then(async function() {
         tarvexBusy = true;
         const before = tarvexFileTimes();
         try {
@@ -57,23 +57,24 @@ function tarvexTurn(work) {
             } finally {
                 tarvexBusy = false;
                 const after = tarvexFileTimes();
-                tarvexWritten = [...after].filter(([path, time]) => before.get(path) !== time)
-                                    .map(([path]) => path);
+                const changed = [...after].filter(([path, time]) => before.get(path) !== time);
+                tarvexWritten = changed.map((entry) => entry[0]);
                 tarvexStream.flush();
                 await tarvexSync();
             }
         }
     });
-    tarvexTurns = turn.catch(function () {});
+    tarvexTurns = turn.catch(function() {});
     return turn;
 }
 
-Module['tarvexCall'] = function (name, arg) {
-    return tarvexTurn(async function () {
+Module['tarvexCall'] = function(name, arg) {
+    return tarvexTurn(async function() {
         const lines = Array.isArray(arg) ? arg.map(String).join('\n') : '';
         const index = typeof arg === 'number' ? arg : 0;
-        const result = await ccall('tarvex_call', 'number', ['string', 'number', 'string'],
-                                   [String(name), index, lines], {async: true});
+        const result = await ccall(
+            'tarvex_call', 'number', ['string', 'number', 'string'], [String(name), index, lines],
+            {async: true});
         if (result === -1) throw new Error('tarvex: no handler ' + name + ' (or no dialog yet)');
         if (result === -2) throw new Error('tarvex: ' + name + ' ended by an error');
         return name === 'OnInitDialog' ? result === 1 : result;
@@ -82,20 +83,20 @@ Module['tarvexCall'] = function (name, arg) {
 
 // Called by the module when it posted a call: a turn of its own runs it, unless the
 // running turn's end does.
-Module['tarvexPosted'] = function () {
+Module['tarvexPosted'] = function() {
     if (tarvexBusy || tarvexPostScheduled) return;
     tarvexPostScheduled = true;
-    setTimeout(function () {
+    setTimeout(function() {
         tarvexPostScheduled = false;
-        tarvexTurn(async function () {});
+        tarvexTurn(async function() {});
     }, 0);
 };
 
-Module['tarvexIdle'] = function () {
+Module['tarvexIdle'] = function() {
     return tarvexTurns;
 };
 
-Module['tarvexWrittenFiles'] = function () {
+Module['tarvexWrittenFiles'] = function() {
     return tarvexWritten.slice();
 };
 
@@ -108,44 +109,46 @@ function tarvexWhenIdle(what) {
     }
 }
 
-Module['tarvexQuery'] = function (name) {
+Module['tarvexQuery'] = function(name) {
     if (tarvexBusy || Asyncify.currData) return false;
     const answer = ccall('tarvex_query', 'number', ['string'], [String(name)]);
     if (answer < 0) return false;
     return answer === 1;
 };
 
-Module['tarvexCaption'] = function (source, comment) {
+Module['tarvexCaption'] = function(source, comment) {
     tarvexWhenIdle('tarvexCaption');
-    return ccall('tarvex_caption', 'string', ['string', 'string'],
-                 [String(source), comment ? String(comment) : '']);
+    return ccall(
+        'tarvex_caption', 'string', ['string', 'string'],
+        [String(source), comment ? String(comment) : '']);
 };
 
-Module['tarvexText'] = function (id) {
+Module['tarvexText'] = function(id) {
     tarvexWhenIdle('tarvexText');
     return ccall('tarvex_text', 'string', ['number'], [id]);
 };
 
-Module['tarvexSetLanguage'] = function (code) {
+Module['tarvexSetLanguage'] = function(code) {
     tarvexWhenIdle('tarvexSetLanguage');
     const languages = (globalThis.navigator && navigator.languages) || [];
-    return ccall('tarvex_set_language', 'string', ['string', 'string'],
-                 [code ? String(code) : '', Array.from(languages).join('\n')]);
+    return ccall(
+        'tarvex_set_language', 'string', ['string', 'string'],
+        [code ? String(code) : '', Array.from(languages).join('\n')]);
 };
 
-Module['tarvexUseVirtualGyro'] = function () {
+Module['tarvexUseVirtualGyro'] = function() {
     tarvexWhenIdle('tarvexUseVirtualGyro');
     ccall('tarvex_use_virtual_gyro', null, [], []);
 };
 
 // The linked-in virtual gyro's faults (the list of sim/VirtualGyroControl.h, '' for none),
 // for tests of the failure paths: true when the list parsed.
-Module['tarvexVirtualGyroFaults'] = function (list) {
+Module['tarvexVirtualGyroFaults'] = function(list) {
     tarvexWhenIdle('tarvexVirtualGyroFaults');
     return ccall('vgyro_set_faults', 'number', ['string'], [String(list || '')]) === 0;
 };
 
-Module['tarvexUsePort'] = function () {
+Module['tarvexUsePort'] = function() {
     tarvexWhenIdle('tarvexUsePort');
     ccall('tarvex_use_port', null, [], []);
 };
@@ -156,7 +159,7 @@ Module['tarvexUsePort'] = function () {
 // come while it is busy wait, at most 100, and go out when it is idle again). The ticks come
 // from a dedicated Worker, whose timers keep their period in a hidden tab; without one,
 // from the page's own timer.
-const tarvexStream = (function () {
+const tarvexStream = (function() {
     let frame = null;
     let kind = '';
     let running = false;
@@ -181,9 +184,7 @@ const tarvexStream = (function () {
             if (!worker) {
                 worker = new Worker(locateFile('tarvex-ticker.js'));
                 worker.onmessage = tick;
-                worker.onerror = function () {
-                    useFallback(period);
-                };
+                worker.onerror = function() { useFallback(period); };
             }
             worker.postMessage(period);
         } catch (e) {
@@ -200,9 +201,8 @@ const tarvexStream = (function () {
     function failed() {
         running = false;
         stopTicks();
-        tarvexTurn(async function () {
-            await ccall('tarvex_stream_failed', null, [], [], {async: true});
-        });
+        tarvexTurn(
+            async function() { await ccall('tarvex_stream_failed', null, [], [], {async: true}); });
     }
 
     function tick() {
@@ -217,10 +217,13 @@ const tarvexStream = (function () {
             if (writing) return;  // the frame before is still going out
             const bytes = frame.slice();
             writing = Promise.resolve()
-                          .then(function () { return globalThis.tarvexPort.write(bytes); })
-                          .then(function () { sent += 1; },
-                                function () { if (running) failed(); })
-                          .finally(function () { writing = null; });
+                          .then(function() { return globalThis.tarvexPort.write(bytes); })
+                          .then(
+                              function() { sent += 1; },
+                              function() {
+                                  if (running) failed();
+                              })
+                          .finally(function() { writing = null; });
         } else if (tarvexBusy) {
             pending = Math.min(pending + 1, 100);
         } else {
@@ -242,7 +245,7 @@ const tarvexStream = (function () {
     }
 
     return {
-        start: function (bytes, period, how) {
+        start: function(bytes, period, how) {
             frame = bytes;
             kind = how;
             running = true;
@@ -251,25 +254,21 @@ const tarvexStream = (function () {
             intervals.length = 0;
             startTicks(period);
         },
-        frame: function (bytes) {
-            frame = bytes;
-        },
-        stop: async function () {
+        frame: function(bytes) { frame = bytes; },
+        stop: async function() {
             running = false;
             pending = 0;
             stopTicks();
             if (writing) await writing;
         },
-        frames: function () {
-            return sent;
-        },
+        frames: function() { return sent; },
         flush: flush,
-        info: function () {
+        info: function() {
             return {running: running, kind: kind, frames: sent, tickMs: intervals.slice()};
         },
     };
 })();
 Module['tarvexStream'] = tarvexStream;
-Module['tarvexStreamInfo'] = function () {
+Module['tarvexStreamInfo'] = function() {
     return tarvexStream.info();
 };

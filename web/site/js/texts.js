@@ -1,85 +1,85 @@
 // The page's own texts (the start screen, the message boxes' buttons, the choosers) in the
 // three languages of the window. The dialog's captions and messages come from the module.
 export const TEXTS = {
-  en: {
-    intro: 'Configure the KR640 tail-rotor gyro through the TBX\u20113 adapter.',
-    connectSerial: 'Connect adapter',
-    connectUsb: 'Connect over USB',
-    usbClaimFailed:
-      'The adapter could not be opened over USB: the system\'s serial driver may hold it. Use "Connect adapter" instead, or unload or detach that driver.',
-    simulate: 'Try without an adapter',
-    noSerial:
-      'This browser cannot reach the adapter: Web Serial works in Chrome, Edge and Opera on a desktop computer, WebUSB in Chrome on Android. Here you can try Tarvex with the virtual gyro.',
-    loading: 'Loading…',
-    loadFailed: 'Tarvex could not be loaded: ',
-    ok: 'OK',
-    cancel: 'Cancel',
-    yes: 'Yes',
-    no: 'No',
-    saveName: 'File name',
-    backups: 'Restore Previous Settings',
-    noBackups: 'There are no backups yet.',
-    stop: 'Error',
-    information: 'Information',
-    exclamation: 'Warning',
-    question: 'Question',
-  },
-  de: {
-    intro: 'Den Heckkreisel KR640 über den Adapter TBX\u20113 einstellen.',
-    connectSerial: 'Adapter verbinden',
-    connectUsb: 'Über USB verbinden',
-    usbClaimFailed:
-      'Der Adapter ließ sich über USB nicht öffnen: Der serielle Treiber des Systems hält ihn möglicherweise. Verwenden Sie stattdessen „Adapter verbinden“ oder entladen bzw. lösen Sie diesen Treiber.',
-    simulate: 'Ohne Adapter ausprobieren',
-    noSerial:
-      'Dieser Browser erreicht den Adapter nicht: Web Serial gibt es in Chrome, Edge und Opera auf dem Computer, WebUSB in Chrome unter Android. Hier können Sie Tarvex mit dem virtuellen Kreisel ausprobieren.',
-    loading: 'Wird geladen …',
-    loadFailed: 'Tarvex konnte nicht geladen werden: ',
-    ok: 'OK',
-    cancel: 'Abbrechen',
-    yes: 'Ja',
-    no: 'Nein',
-    saveName: 'Dateiname',
-    backups: 'Vorherige Einstellungen wiederherstellen',
-    noBackups: 'Es gibt noch keine Sicherungen.',
-    stop: 'Fehler',
-    information: 'Information',
-    exclamation: 'Warnung',
-    question: 'Frage',
-  },
-  ja: {
-    intro: 'TBX\u20113 アダプタを使って KR640 テールジャイロを設定します。',
-    connectSerial: 'アダプタに接続',
-    connectUsb: 'USB で接続',
-    usbClaimFailed:
-      'USB でアダプタを開けませんでした。システムのシリアルドライバがアダプタを使用している可能性があります。代わりに「アダプタに接続」を使うか、そのドライバを外してください。',
-    simulate: 'アダプタなしで試す',
-    noSerial:
-      'このブラウザはアダプタに接続できません。Web Serial はパソコン版の Chrome、Edge、Opera で、WebUSB は Android 版の Chrome で使えます。ここでは仮想ジャイロで Tarvex を試せます。',
-    loading: '読み込み中…',
-    loadFailed: 'Tarvex を読み込めませんでした: ',
-    ok: 'OK',
-    cancel: 'キャンセル',
-    yes: 'はい',
-    no: 'いいえ',
-    saveName: 'ファイル名',
-    backups: '以前の設定を復元',
-    noBackups: 'バックアップはまだありません。',
-    stop: 'エラー',
-    information: '情報',
-    exclamation: '警告',
-    question: '確認',
-  },
+    en: {
+        intro: 'Configure the KR640 tail-rotor gyro through the TBX\u20113 adapter.',
+        connectSerial: 'Connect adapter',
+        connectUsb: 'Connect over USB',
+        usbClaimFailed:
+            'The adapter could not be opened over USB: the system\'s serial driver may hold it. Use "Connect adapter" instead, or unload or detach that driver.',
+        simulate: 'Try without an adapter',
+        noSerial:
+            'This browser cannot reach the adapter: Web Serial works in Chrome, Edge and Opera on a desktop computer, WebUSB in Chrome on Android. Here you can try Tarvex with the virtual gyro.',
+        loading: 'Loading…',
+        loadFailed: 'Tarvex could not be loaded: ',
+        ok: 'OK',
+        cancel: 'Cancel',
+        yes: 'Yes',
+        no: 'No',
+        saveName: 'File name',
+        backups: 'Restore Previous Settings',
+        noBackups: 'There are no backups yet.',
+        stop: 'Error',
+        information: 'Information',
+        exclamation: 'Warning',
+        question: 'Question',
+    },
+    de: {
+        intro: 'Den Heckkreisel KR640 über den Adapter TBX\u20113 einstellen.',
+        connectSerial: 'Adapter verbinden',
+        connectUsb: 'Über USB verbinden',
+        usbClaimFailed:
+            'Der Adapter ließ sich über USB nicht öffnen: Der serielle Treiber des Systems hält ihn möglicherweise. Verwenden Sie stattdessen „Adapter verbinden“ oder entladen bzw. lösen Sie diesen Treiber.',
+        simulate: 'Ohne Adapter ausprobieren',
+        noSerial:
+            'Dieser Browser erreicht den Adapter nicht: Web Serial gibt es in Chrome, Edge und Opera auf dem Computer, WebUSB in Chrome unter Android. Hier können Sie Tarvex mit dem virtuellen Kreisel ausprobieren.',
+        loading: 'Wird geladen …',
+        loadFailed: 'Tarvex konnte nicht geladen werden: ',
+        ok: 'OK',
+        cancel: 'Abbrechen',
+        yes: 'Ja',
+        no: 'Nein',
+        saveName: 'Dateiname',
+        backups: 'Vorherige Einstellungen wiederherstellen',
+        noBackups: 'Es gibt noch keine Sicherungen.',
+        stop: 'Fehler',
+        information: 'Information',
+        exclamation: 'Warnung',
+        question: 'Frage',
+    },
+    ja: {
+        intro: 'TBX\u20113 アダプタを使って KR640 テールジャイロを設定します。',
+        connectSerial: 'アダプタに接続',
+        connectUsb: 'USB で接続',
+        usbClaimFailed:
+            'USB でアダプタを開けませんでした。システムのシリアルドライバがアダプタを使用している可能性があります。代わりに「アダプタに接続」を使うか、そのドライバを外してください。',
+        simulate: 'アダプタなしで試す',
+        noSerial:
+            'このブラウザはアダプタに接続できません。Web Serial はパソコン版の Chrome、Edge、Opera で、WebUSB は Android 版の Chrome で使えます。ここでは仮想ジャイロで Tarvex を試せます。',
+        loading: '読み込み中…',
+        loadFailed: 'Tarvex を読み込めませんでした: ',
+        ok: 'OK',
+        cancel: 'キャンセル',
+        yes: 'はい',
+        no: 'いいえ',
+        saveName: 'ファイル名',
+        backups: '以前の設定を復元',
+        noBackups: 'バックアップはまだありません。',
+        stop: 'エラー',
+        information: '情報',
+        exclamation: '警告',
+        question: '確認',
+    },
 };
 
 // The language: ?lang=en|de|ja, else the first of the browser's languages the window has,
 // else English.
 export function pickLanguage(search, languages) {
-  const requested = new URLSearchParams(search).get('lang');
-  const candidates = requested ? [requested] : languages || [];
-  for (const code of candidates) {
-    const base = String(code).toLowerCase().split(/[-_]/)[0];
-    if (base in TEXTS) return base;
-  }
-  return 'en';
+    const requested = new URLSearchParams(search).get('lang');
+    const candidates = requested ? [requested] : languages || [];
+    for (const code of candidates) {
+        const base = String(code).toLowerCase().split(/[-_]/)[0];
+        if (base in TEXTS) return base;
+    }
+    return 'en';
 }
