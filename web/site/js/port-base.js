@@ -2,8 +2,8 @@
 // failures carry, the receive buffer the link's one reader fills and read() takes from with
 // a time-out, writes that go out one after another, and the adapter going away.
 //
-// A link sets readTimeout, and defines check() (throws when a call cannot go ahead),
-// writeNow(data) (one write, the previous one done) and letGo(error) (what it drops when
+// A link sets serial, description and readTimeout, and defines check() (throws when a call cannot
+// go ahead), writeNow(data) (one write, the previous one done) and letGo(error) (what it drops when
 // the device is gone).
 
 export const FT_DEVICE_NOT_FOUND = 2;
@@ -34,6 +34,18 @@ export class PortBase {
         this.gone = false;
         this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
         this.goneSignal.catch(() => {});
+    }
+
+    // The one adapter the link was given: list() shows it, and open() takes it by its serial
+    // number ('' for the first) after select() has checked it.
+    async list() {
+        this.check(false);
+        return [{serial: this.serial, description: this.description}];
+    }
+
+    select(serial) {
+        this.check(false);
+        if (serial && serial !== this.serial) throw ftError(FT_DEVICE_NOT_FOUND, 'no such adapter');
     }
 
     receive(bytes) {

@@ -19,7 +19,7 @@
 // writer failing) the pending read or write and every later call reject with ftStatus 4,
 // and ondisconnect is called once.
 
-import {FT_DEVICE_NOT_FOUND, FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX} from './port-base.js';
+import {FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX} from './port-base.js';
 
 const TRANSMIT_BUFFER = 256;
 // Errors after which the port gives a fresh readable: the line had a glitch, the device is there.
@@ -85,14 +85,8 @@ export class SerialLink extends PortBase {
         if (needLine && !this.line) throw ftError(FT_DEVICE_NOT_OPENED, 'the port is not open');
     }
 
-    async list() {
-        this.check(false);
-        return [{serial: this.serial, description: this.description}];
-    }
-
     async open(serial) {
-        this.check(false);
-        if (serial && serial !== this.serial) throw ftError(FT_DEVICE_NOT_FOUND, 'no such adapter');
+        this.select(serial);
         this.selected = true;
     }
 

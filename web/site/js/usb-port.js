@@ -23,7 +23,7 @@
 // When the device goes away (navigator.usb's 'disconnect' for this device, or a transfer
 // failing) the pending read or write and every later call reject with ftStatus 4, and
 // ondisconnect is called once.
-import {FT_DEVICE_NOT_FOUND, FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX, PURGE_TX} from './port-base.js';
+import {FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX, PURGE_TX} from './port-base.js';
 import {TEXTS} from './texts.js';
 
 const FT232R_PRODUCT_ID = 0x6001;
@@ -175,14 +175,8 @@ export class UsbLink extends PortBase {
         }
     }
 
-    async list() {
-        this.check(false);
-        return [{serial: this.serial, description: this.description}];
-    }
-
     async open(serial) {
-        this.check(false);
-        if (serial && serial !== this.serial) throw ftError(FT_DEVICE_NOT_FOUND, 'no such adapter');
+        this.select(serial);
         if (this.selected) return;
         if (!this.claimed) await this.claim();
         await this.control(SIO_RESET, RESET_SIO, PORT_A);
