@@ -1,0 +1,69 @@
+// The start screen and the dialog's life: the adapter's link chosen, the dialog started.
+import {call} from './calls.js';
+import {openLaunchFiles} from './files.js';
+import {$, page} from './page.js';
+
+export function showStart() {
+    $('#window').hidden = true;
+    $('#start').hidden = false;
+    document.title = 'Tarvex';
+    $('#title').textContent = 'Tarvex';
+}
+
+export async function startDialog(useVirtualGyro, port = null) {
+    if (!page.Module) return;
+    if (useVirtualGyro)
+        page.Module.tarvexUseVirtualGyro();
+    else {
+        globalThis.tarvexPort = port;
+        page.Module.tarvexUsePort();
+    }
+    delete document.documentElement.dataset.ended;
+    $('#start').hidden = true;
+    $('#window').hidden = false;
+    performance.mark('tarvex-init');
+    const started = await call('OnInitDialog');
+    if (!started) {
+        showStart();
+        return;
+    }
+    page.running = true;
+    performance.mark('tarvex-ready');
+    document.documentElement.dataset.ready = '1';
+    await openLaunchFiles();
+}
+
+async function loadPort(file) {
+    try {
+        return await import(file);
+    } catch {
+        return null;  // this build has no such port
+    }
+}
+
+export async function wireStart() {
+    const [serial, usb] =
+        await Promise.all([loadPort('./serial-port.js'), loadPort('./usb-port.js')]);
+    const hasSerial = serial ? serial.hasWebSerial() : 'serial' in navigator;
+    const hasUsb = usb ? usb.hasWebUsb() : false;
+    $('#connect-serial').hidden = !hasSerial || !serial;
+    $('#connect-usb').hidden = !hasUsb;
+    // Where USB is the only link to the adapter (Chrome on Android), it is the main button.
+    $('#connect-usb').classList.toggle('primary', hasUsb && !hasSerial);
+    // The notice is for a browser that reaches the adapter by neither link.
+    $('#no-serial').hidden = hasSerial || hasUsb;
+    const connect = async (choose) => {
+        if (!page.Module || page.busy) return;
+        let port = null;
+        try {
+            port = await choose();
+        } catch (error) {
+            $('#start-status').textContent = String(error.message || error);
+            return;
+        }
+        if (port) await startDialog(false, port);  // cancelling the chooser changes nothing
+    };
+    $('#connect-serial').addEventListener('click', () => connect(serial.chooseSerialPort));
+    $('#connect-usb').addEventListener('click', () => connect(usb.chooseUsbPort));
+    $('#simulate').addEventListener('click', () => startDialog(true));
+}
