@@ -3,10 +3,12 @@
 //
 // The page side keeps globalThis.__fakeSerial: opens (the options of every open()),
 // requests (requestPort's options), closes, written (bytes that reached the line) and two
-// hooks a test may set at any time: cancelChooser (requestPort rejects NotFoundError, as a
-// user closing the chooser) and disappearAfter (the port disappears once that many bytes
-// were written: the write that goes past fails, 'disconnect' fires, the streams error).
-// Closing the writable waits until the line has carried its bytes, as Chromium's drain does.
+// hooks a test may set at any time: granted (the port allowed on an earlier visit),
+// unplug() and replug() (a new port object for the same adapter), cancelChooser (requestPort
+// rejects NotFoundError, as a user closing the chooser) and disappearAfter (the port disappears
+// once that many bytes were written: the write that goes past fails, 'disconnect' fires, the
+// streams error). Closing the writable waits until the line has carried its bytes, as Chromium's
+// drain does.
 import {gyroToPage} from './harness.mjs';
 
 function pageSide(config) {
@@ -127,8 +129,8 @@ function pageSide(config) {
         }
     }
 
-    const port = new FakeSerialPort();
-    let granted = false;
+    let port = new FakeSerialPort();
+    let granted = !!config.granted;  // a port allowed on an earlier visit
     class FakeSerial extends EventTarget {
         async requestPort(options) {
             state.requests.push(JSON.parse(JSON.stringify(options ?? {})));
@@ -141,6 +143,17 @@ function pageSide(config) {
     }
     serial = new FakeSerial();
     state.port = port;
+    state.unplug = () => port.disappear();
+    // The adapter plugged in again: Chromium hands a new port object for it.
+    // quiet: no 'connect' event reaches the page.
+    state.replug = (quiet = false) => {
+        port = new FakeSerialPort();
+        state.port = port;
+        if (quiet) return;
+        const event = new Event('connect');
+        Object.defineProperty(event, 'target', {value: port});
+        serial.dispatchEvent(event);
+    };
     Object.defineProperty(Navigator.prototype, 'serial', {
         configurable: true,
         enumerable: true,

@@ -26,7 +26,8 @@
 // IN transfers: their packet lengths), and hooks a test may set: stall (request numbers the
 // chip refuses from now on), cancelChooser, failClaim
 // (claimInterface fails as when the system's driver holds the device), disappearAfter (the
-// device is unplugged once that many bytes were written), unplug() and replug().
+// device is unplugged once that many bytes were written), unplug() and replug(serialNumber),
+// granted (the device allowed on an earlier visit).
 import {gyroToPage} from './harness.mjs';
 
 function pageSide(config) {
@@ -52,7 +53,7 @@ function pageSide(config) {
     const disconnected = () => new DOMException('The device was disconnected.', 'NotFoundError');
     let usb;
     let device = null;
-    let granted = false;
+    let granted = !!config.granted;  // a device allowed on an earlier visit
     let serialCount = 0;
 
     class FakeUSBDevice {
@@ -340,8 +341,10 @@ function pageSide(config) {
         Object.defineProperty(event, 'device', {value: gone});
         usb.dispatchEvent(event);
     }
-    function replug() {
+    // serialNumber: the same adapter again (a new device object with its serial number).
+    function replug(serialNumber) {
         device = new FakeUSBDevice();
+        if (serialNumber) device.serialNumber = serialNumber;
         const event = new Event('connect');
         Object.defineProperty(event, 'device', {value: device});
         usb.dispatchEvent(event);

@@ -7,6 +7,7 @@
 // object), start.js (start screen, links).
 import './window.js';
 
+import {connectRemembered} from './adapter.js';
 import {guardInput, wireControls} from './calls.js';
 import {applyCaptions, takeCaptions} from './captions.js';
 import {wireFiles} from './files.js';
@@ -50,7 +51,9 @@ async function main() {
         navigator.serviceWorker.register('sw.js').catch(
             (error) => console.warn('offline copy:', error));
     }
-    if (new URLSearchParams(location.search).has('simulate')) await startDialog(true);
+    const simulate = new URLSearchParams(location.search).has('simulate');
+    await connectRemembered(!simulate);
+    if (simulate) await startDialog(true);
 }
 
 main();

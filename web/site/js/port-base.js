@@ -34,6 +34,22 @@ export class PortBase {
         this.gone = false;
         this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
         this.goneSignal.catch(() => {});
+        // What the core set on the link (open, baud rate, time-outs, line), in the order it
+        // set it: reattach() replays it on the returning device; close() forgets it.
+        this.settings = new Map();
+        for (const name
+                 of ['open', 'setBaudRate', 'setTimeouts', 'setDataCharacteristics', 'close']) {
+            const method = this[name];
+            if (typeof method !== 'function') continue;
+            this[name] = async (...args) => {
+                const result = await method.apply(this, args);
+                if (name === 'close')
+                    this.settings.clear();
+                else
+                    this.settings.set(name, args);
+                return result;
+            };
+        }
     }
 
     // The one adapter the link was given: list() shows it, and open() takes it by its serial
@@ -127,6 +143,7 @@ export class PortBase {
         this.rejectGone(failure);
         this.failRead(failure);
         this.letGo(error);
+        notify('tarvex-link-lost', this);
         if (typeof this.ondisconnect === 'function') {
             try {
                 this.ondisconnect();
@@ -135,4 +152,30 @@ export class PortBase {
             }
         }
     }
+
+    // The same adapter is back (target: its port or device, perhaps a new object): the link
+    // takes it (adopt(target), the link's own part) and replays what the core had set, so
+    // the core's handle works again. Fails with the replayed call's status, the link gone.
+    async reattach(target) {
+        await this.adopt(target);
+        this.gone = false;
+        this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
+        this.goneSignal.catch(() => {});
+        this.writing = Promise.resolve();
+        this.waiter = null;
+        this.dropReceived();
+        try {
+            for (const [name, args] of [...this.settings]) await this[name](...args);
+        } catch (error) {
+            this.lose(error);
+            throw error;
+        }
+        notify('tarvex-link-back', this);
+    }
+}
+
+// The page hears of a link lost or back (window events whose detail is the link).
+function notify(type, link) {
+    if (typeof globalThis.dispatchEvent === 'function' && typeof CustomEvent === 'function')
+        globalThis.dispatchEvent(new CustomEvent(type, {detail: link}));
 }

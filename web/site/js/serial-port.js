@@ -265,4 +265,21 @@ export class SerialLink extends PortBase {
         this.line = null;
         if (wasOpen) this.port.close().catch(() => {});
     }
+
+    // The same adapter back as this port (Chromium may hand a new object): the link drops
+    // what was left of the old one and listens for this one going away.
+    async adopt(port) {
+        await this.readerDone?.catch(() => {});
+        if (hasWebSerial())
+            navigator.serial.removeEventListener('disconnect', this.onDisconnectEvent);
+        this.port = port;
+        Object.assign(
+            this, {selected: false, line: null, reader: null, writer: null, closing: false});
+        this.onDisconnectEvent = (event) => {
+            if (!event || event.target === port || event.port === port) this.lose();
+        };
+        if (hasWebSerial()) navigator.serial.addEventListener('disconnect', this.onDisconnectEvent);
+        if (typeof port.addEventListener === 'function')
+            port.addEventListener('disconnect', this.onDisconnectEvent);
+    }
 }

@@ -12,9 +12,10 @@ export function showStart() {
 
 export async function startDialog(useVirtualGyro, port = null) {
     if (!page.Module) return;
-    if (useVirtualGyro)
+    if (useVirtualGyro) {
+        globalThis.tarvexPort = null;  // no link in the window
         page.Module.tarvexUseVirtualGyro();
-    else {
+    } else {
         globalThis.tarvexPort = port;
         page.Module.tarvexUsePort();
     }

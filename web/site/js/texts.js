@@ -23,6 +23,10 @@ export const TEXTS = {
         information: 'Information',
         exclamation: 'Warning',
         question: 'Question',
+        knownAdapter: 'Adapter: %s. “Connect adapter” chooses another.',
+        adapterGone:
+            'The adapter is disconnected. Plug it in again: Tarvex reconnects by itself, your values stay.',
+        reconnect: 'Connect',
     },
     de: {
         intro: 'Den Heckkreisel KR640 über den Adapter TBX\u20113 einstellen.',
@@ -46,6 +50,10 @@ export const TEXTS = {
         information: 'Information',
         exclamation: 'Warnung',
         question: 'Frage',
+        knownAdapter: 'Adapter: %s. „Adapter verbinden“ wählt einen anderen.',
+        adapterGone:
+            'Der Adapter ist getrennt. Stecken Sie ihn wieder ein: Tarvex verbindet sich von selbst, Ihre Werte bleiben.',
+        reconnect: 'Verbinden',
     },
     ja: {
         intro: 'TBX\u20113 アダプタを使って KR640 テールジャイロを設定します。',
@@ -69,6 +77,10 @@ export const TEXTS = {
         information: '情報',
         exclamation: '警告',
         question: '確認',
+        knownAdapter: 'アダプタ: %s。別のアダプタは「アダプタに接続」で選べます。',
+        adapterGone:
+            'アダプタが外れました。もう一度差し込むと Tarvex は自動で再接続します。値はそのまま残ります。',
+        reconnect: '接続',
     },
 };
 

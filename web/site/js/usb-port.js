@@ -308,4 +308,15 @@ export class UsbLink extends PortBase {
         this.selected = false;
         this.claimed = false;
     }
+
+    // The same adapter back as this device (a new object after replugging): the link claims
+    // it; the replayed open sets the chip up again.
+    async adopt(device) {
+        await this.reading?.catch(() => {});
+        navigator.usb.removeEventListener('disconnect', this.onDisconnectEvent);
+        Object.assign(this, {device, selected: false, claimed: false, reading: null});
+        this.serial = device.serialNumber ?? '';
+        navigator.usb.addEventListener('disconnect', this.onDisconnectEvent);
+        await this.claim();
+    }
 }

@@ -1,0 +1,162 @@
+// The page at the field, on a phone (390×844, touch) against the fake Web Serial port and
+// the fake FT232R: the adapter remembered and reconnected in place.
+import assert from 'node:assert/strict';
+import {describe, test} from 'node:test';
+
+import {answer, idle, message, openPage, ready, settle, siteAndBrowser} from './page-harness.mjs';
+import {installFakeSerial} from './support/fake-serial.mjs';
+import {installFakeUsb} from './support/fake-usb.mjs';
+import {TestGyro} from './support/test-gyro.mjs';
+
+const run = siteAndBrowser();
+const PHONE = {
+    width: 390,
+    height: 844,
+    hasTouch: true,
+    isMobile: true
+};
+
+// Both links, each with its fake, its connect button and its hooks on the page.
+const LINKS = [
+    {
+        name: 'Web Serial',
+        install: installFakeSerial,
+        button: '#connect-serial',
+        fake: '__fakeSerial',
+        replug: () => __fakeSerial.replug(),
+    },
+    {
+        name: 'WebUSB',
+        install: (page, gyro, config) => installFakeUsb(page, gyro, {noSerial: true, ...config}),
+        button: '#connect-usb',
+        fake: '__fakeUsb',
+        replug: () => __fakeUsb.replug('TB1X7Q2'),  // the same adapter: its serial number
+    },
+];
+
+// The site on a phone with the link's fake joined to a gyro; connected through the chooser
+// unless connect is false (config.granted: allowed on an earlier visit).
+async function fieldPage(link, {config = {}, connect = true, url = run.server.url} = {}) {
+    const gyro = new TestGyro();
+    const page = await openPage(run.browser, url, {
+        before: async (p) => {
+            await link.install(p, gyro, config);
+            await p.setViewport(PHONE);
+        },
+    });
+    await page.waitForFunction(() => globalThis.tarvexModule);
+    if (connect) {
+        await page.waitForSelector(`${link.button}:not([hidden]):not([disabled])`);
+        await page.click(link.button);
+        await ready(page);
+    }
+    return {page, gyro};
+}
+
+// Clicks a control; gives the id of the message box it ends with (answered), or null.
+async function clickFor(page, id) {
+    await page.click(`[data-control="${id}"]`);
+    const box = (await settle(page)) ? await message(page) : null;
+    if (box) await answer(page, box.buttons[0]);
+    await idle(page);
+    return box && box.id;
+}
+
+const slider = (page, id) => page.$eval(`[data-control="${id}"]`, (e) => Number(e.value));
+const linkStatus = (page) => page.evaluate(() => {
+    const bar = document.querySelector('#link-status');
+    return bar && !bar.hidden ? bar.querySelector('p').textContent : '';
+});
+
+describe('the adapter remembered', () => {
+    for (const link of LINKS) {
+        test(`${link.name}: a second visit reaches Read without a chooser`, async () => {
+            const {page} = await fieldPage(link, {config: {granted: true}, connect: false});
+            await ready(page);
+            assert.deepEqual(await page.evaluate((f) => globalThis[f].requests, link.fake), []);
+            assert.equal(await clickFor(page, 1059), 117);
+            await page.browserContext().close();
+        });
+    }
+
+    test('plugged in while the start screen shows, the known adapter connects', async () => {
+        const link = LINKS[1];
+        const {page} = await fieldPage(link, {connect: false});
+        await page.evaluate(() => {
+            __fakeUsb.unplug();
+            __fakeUsb.replug();
+        });
+        // Not allowed yet: the start screen stays; allowed (chosen once), it connects.
+        await new Promise((r) => setTimeout(r, 300));
+        assert.equal(await page.$eval('#start', (e) => e.hidden), false);
+        await page.click(link.button);
+        await ready(page);
+        await page.keyboard.press('Escape');
+        await page.waitForSelector('#start:not([hidden])');
+        await page.evaluate(() => {
+            __fakeUsb.unplug();
+            __fakeUsb.replug();
+        });
+        await ready(page);
+        assert.equal(await clickFor(page, 1059), 117);
+        await page.browserContext().close();
+    });
+});
+
+describe('reconnect in place', () => {
+    for (const link of LINKS) {
+        test(
+            `${link.name}: unplugged and plugged in during an edit, Write takes the edit`,
+            async () => {
+                const {page, gyro} = await fieldPage(link);
+                assert.equal(await clickFor(page, 1059), 117);
+                await page.focus('[data-control="1036"]');
+                await page.keyboard.press('ArrowRight');
+                await idle(page);
+                const edited = await slider(page, 1036);
+                await page.evaluate((f) => globalThis[f].unplug(), link.fake);
+                await page.waitForFunction(() => !document.querySelector('#link-status')?.hidden);
+                assert.match(await linkStatus(page), /disconnected/);
+                await page.evaluate(link.replug);
+                await page.waitForFunction(() => document.querySelector('#link-status').hidden);
+                assert.equal(await slider(page, 1036), edited);
+                const before = Uint8Array.from(gyro.record);
+                assert.equal(await clickFor(page, 1060), 105);
+                assert.notDeepEqual(gyro.record, before);
+                assert.equal(await clickFor(page, 1059), 117);
+                assert.equal(await slider(page, 1036), edited);
+                await page.browserContext().close();
+            });
+    }
+
+    test('unplugged mid-Read: the read error once, in German; plugged in, Read works', async () => {
+        const link = LINKS[0];
+        const {page} = await fieldPage(link, {url: `${run.server.url}?lang=de`});
+        await page.evaluate(() => (__fakeSerial.disappearAfter = __fakeSerial.written + 2));
+        await page.click('[data-control="1059"]');
+        assert.equal((await message(page)).id, 103);
+        assert.match(await linkStatus(page), /Adapter ist getrennt/);
+        await answer(page, 'ok');
+        await idle(page);
+        assert.equal(await page.$('#message[open]'), null);  // one message
+        await page.evaluate(() => (__fakeSerial.disappearAfter = Infinity));
+        await page.evaluate(link.replug);
+        await page.waitForFunction(() => document.querySelector('#link-status').hidden);
+        assert.equal(await clickFor(page, 1059), 117);
+        await page.browserContext().close();
+    });
+
+    test('the window\'s Connect re-attaches by hand (the chooser\'s port)', async () => {
+        const {page} = await fieldPage(LINKS[0]);
+        await page.evaluate(() => __fakeSerial.unplug());
+        await page.waitForSelector('#reconnect:not([hidden])');
+        // Plugged in again without its event reaching the page: Connect finds it.
+        await page.evaluate(() => __fakeSerial.replug(true));
+        await new Promise((r) => setTimeout(r, 200));
+        assert.match(await linkStatus(page), /disconnected/);
+        await page.click('#reconnect');
+        await page.waitForFunction(() => document.querySelector('#link-status').hidden);
+        assert.equal(await clickFor(page, 1059), 117);
+        await page.browserContext().close();
+    });
+});
