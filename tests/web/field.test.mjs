@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import {describe, test} from 'node:test';
 
-import {answer, idle, message, openPage, ready, settle, siteAndBrowser} from './page-harness.mjs';
+import {answer, dragThumb, idle, message, openPage, ready, settle, siteAndBrowser} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
 import {installFakeUsb} from './support/fake-usb.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -157,6 +157,52 @@ describe('reconnect in place', () => {
         await page.click('#reconnect');
         await page.waitForFunction(() => document.querySelector('#link-status').hidden);
         assert.equal(await clickFor(page, 1059), 117);
+        await page.browserContext().close();
+    });
+});
+
+const unwritten = (page) =>
+    page.evaluate(() => globalThis.tarvexModule.tarvexQuery('HasUnwrittenData'));
+
+describe('the phone', () => {
+    test('a tap on a slider\'s track changes nothing; dragging its thumb does', async () => {
+        const {page} = await fieldPage(LINKS[0]);
+        assert.equal(await clickFor(page, 1059), 117);
+        const selector = '[data-control="1036"]';
+        const read = await slider(page, 1036);
+        const far = await page.$eval(
+            selector, (e) => (Number(e.value) > (Number(e.min) + Number(e.max)) / 2 ? 0.05 : 0.95));
+        const element = await page.$(selector);
+        await element.scrollIntoView();
+        const box = await element.boundingBox();
+        await page.touchscreen.tap(box.x + box.width * far, box.y + box.height / 2);
+        await idle(page);
+        assert.deepEqual([await slider(page, 1036), await unwritten(page)], [read, false]);
+        await dragThumb(page, selector, far);
+        await idle(page);
+        assert.notEqual(await slider(page, 1036), read);
+        assert.equal(await unwritten(page), true);
+        await page.browserContext().close();
+    });
+
+    test('Enter in the ID box keeps the window and the typed value', async () => {
+        const {page} = await fieldPage(LINKS[0]);
+        assert.equal(await clickFor(page, 1059), 117);
+        if (await page.$eval('[data-control="1001"]', (e) => e.readOnly)) {
+            await page.$eval('[data-control="1002"]', (e) => e.click());  // Not using ID
+            await idle(page);
+        }
+        await page.click('[data-control="1001"]', {count: 3});
+        await page.keyboard.type('1234');
+        await page.keyboard.press('Enter');
+        await idle(page);
+        assert.deepEqual(
+            await page.evaluate(
+                () =>
+                    [document.querySelector('#window').hidden,
+                     !!document.querySelector('dialog[open]'),
+                     document.querySelector('[data-control="1001"]').value]),
+            [false, false, '1234']);
         await page.browserContext().close();
     });
 });

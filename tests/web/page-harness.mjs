@@ -147,3 +147,24 @@ export function siteAndBrowser() {
     });
     return run;
 }
+
+// Drags a slider's thumb by touch to the fraction `to` of its track (the thumb found from
+// its value: min at the left end, max at the right).
+export async function dragThumb(page, selector, to) {
+    const element = await page.waitForSelector(selector);
+    await element.scrollIntoView();
+    const {box, fraction} = await element.evaluate((e) => {
+        const r = e.getBoundingClientRect();
+        const [min, max, v] = [Number(e.min), Number(e.max), Number(e.value)];
+        return {
+            box: {x: r.x, y: r.y, width: r.width, height: r.height},
+            fraction: (v - min) / (max - min)
+        };
+    });
+    const thumb = Math.min(box.height, 24);
+    const at = (f) => box.x + thumb / 2 + f * (box.width - thumb);
+    const y = box.y + box.height / 2;
+    const touch = await page.touchscreen.touchStart(at(fraction), y);
+    for (let i = 1; i <= 5; ++i) await touch.move(at(fraction + ((to - fraction) * i) / 5), y);
+    await touch.end();
+}

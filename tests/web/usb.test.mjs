@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 
-import {answer, idle, message, openPage, ready, requireSite, root, serve, settle} from './page-harness.mjs';
+import {answer, dragThumb, idle, message, openPage, ready, requireSite, root, serve, settle} from './page-harness.mjs';
 import {installFakeUsb} from './support/fake-usb.mjs';
 import {launchBrowser, portCalls, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -376,7 +376,7 @@ describe('the page over WebUSB', () => {
         const read = await slider();
         const high = await page.$eval(
             '[data-control="1036"]', (e) => Number(e.value) > (Number(e.min) + Number(e.max)) / 2);
-        await tapOn(page, '[data-control="1036"]', high ? 0.1 : 0.9);
+        await dragThumb(page, '[data-control="1036"]', high ? 0.1 : 0.9);
         await idle(page);
         assert.notEqual(await slider(), read);
         const before = Uint8Array.from(gyro.record);

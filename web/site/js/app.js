@@ -15,6 +15,7 @@ import {wireKeys} from './keys.js';
 import {wireMenus} from './menus.js';
 import {$, $$, page, setLanguage} from './page.js';
 import {startDialog, wireStart} from './start.js';
+import {wireTouch} from './touch.js';
 
 async function main() {
     document.documentElement.lang = page.lang;
@@ -24,6 +25,7 @@ async function main() {
     wireKeys();
     wireFiles();
     guardInput();
+    wireTouch();
     const status = $('#start-status');
     status.textContent = page.texts.loading;
     const buttons = $$('.start-buttons button');

@@ -37,6 +37,11 @@ export function wireKeys() {
         if (e.key === 'Escape') {
             e.preventDefault();
             call('OnCancel');
+        } else if (e.key === 'Enter' && e.target.matches('input:not([type]), input[type="text"]')) {
+            // Enter in a text box (a phone keyboard's Go): the value stays in the box, where
+            // the dialog reads it when it needs it; the window stays (no OnOK on the web).
+            e.preventDefault();
+            e.target.blur();
         } else if (e.key === 'Enter' && !e.target.closest('button, select')) {
             e.preventDefault();
             call('OnOK');
