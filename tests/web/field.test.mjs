@@ -1,9 +1,10 @@
 // The page at the field, on a phone (390×844, touch) against the fake Web Serial port and
 // the fake FT232R: the adapter remembered and reconnected in place.
 import assert from 'node:assert/strict';
+import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {answer, dragThumb, idle, message, openPage, ready, settle, siteAndBrowser} from './page-harness.mjs';
+import {answer, dragThumb, idle, message, openPage, ready, root, settle, siteAndBrowser} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
 import {installFakeUsb} from './support/fake-usb.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -36,11 +37,12 @@ const LINKS = [
 
 // The site on a phone with the link's fake joined to a gyro; connected through the chooser
 // unless connect is false (config.granted: allowed on an earlier visit).
-async function fieldPage(link, {config = {}, connect = true, url = run.server.url} = {}) {
+async function fieldPage(link, {config = {}, connect = true, url = run.server.url, before} = {}) {
     const gyro = new TestGyro();
     const page = await openPage(run.browser, url, {
         before: async (p) => {
             await link.install(p, gyro, config);
+            if (before) await before(p);
             await p.setViewport(PHONE);
         },
     });
@@ -205,4 +207,77 @@ describe('the phone', () => {
             [false, false, '1234']);
         await page.browserContext().close();
     });
+});
+
+describe('captions', () => {
+    // Every caption and direction box shows its whole text after a Read (the directions are
+    // the module's texts).
+    for (const [width, height] of [[1280, 800], [390, 844]]) {
+        test(`no caption clipped at ${width}×${height} in en, de, ja`, async () => {
+            for (const lang of ['en', 'de', 'ja']) {
+                const page = await openPage(
+                    run.browser, `${run.server.url}?simulate&lang=${lang}`, {width, height});
+                await ready(page);
+                assert.equal(await clickFor(page, 1059), 117);
+                const cut = await page.evaluate(
+                    () => [...document.querySelectorAll('label, legend, .label, input.labelbox')]
+                              .filter((e) => e.checkVisibility() && e.scrollWidth > e.clientWidth)
+                              .map((e) => e.value || e.textContent.trim()));
+                assert.deepEqual(cut, [], lang);
+                await page.browserContext().close();
+            }
+        });
+    }
+});
+
+// A wake lock that counts what the page takes and lets go of.
+function fakeWakeLock() {
+    globalThis.__wake = {requests: 0, released: 0};
+    const wakeLock = {
+        async request() {
+            ++__wake.requests;
+            const sentinel = {
+                released: false,
+                async release() {
+                    if (!sentinel.released) ++__wake.released;
+                    sentinel.released = true;
+                },
+            };
+            return sentinel;
+        },
+    };
+    Object.defineProperty(
+        Navigator.prototype, 'wakeLock', {configurable: true, get: () => wakeLock});
+}
+
+describe('the limit procedure on a phone', () => {
+    for (const lang of ['en', 'de', 'ja']) {
+        test(
+            `${lang}: status, Position, Set and Enter in the viewport, the screen kept on`,
+            async () => {
+                const {page} = await fieldPage(LINKS[0], {
+                    url: `${run.server.url}?lang=${lang}`,
+                    before: (p) => p.evaluateOnNewDocument(fakeWakeLock),
+                });
+                assert.equal(await clickFor(page, 1059), 117);
+                await page.evaluate(() => window.scrollTo(0, 0));
+                assert.equal(await clickFor(page, 1051), null);
+                await page.waitForFunction(
+                    () => document.querySelector('[data-control="1061"]').value !== '');
+                const outside = await page.evaluate(() => [1061, 1058, 1052, 1051].filter((id) => {
+                    const r =
+                        document.querySelector(`[data-control="${id}"]`).getBoundingClientRect();
+                    return !(
+                        r.height > 0 && r.top >= 0 && r.bottom <= innerHeight && r.left >= 0 &&
+                        r.right <= innerWidth);
+                }));
+                assert.deepEqual(outside, []);
+                assert.deepEqual(await page.evaluate(() => __wake), {requests: 1, released: 0});
+                await page.screenshot(
+                    {path: path.join(root, `docs/screenshots/web-limit-${lang}-390.png`)});
+                assert.equal(await clickFor(page, 1051), 132);
+                await page.waitForFunction(() => __wake.released === 1);
+                await page.browserContext().close();
+            });
+    }
 });

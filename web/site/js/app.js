@@ -12,6 +12,7 @@ import {guardInput, wireControls} from './calls.js';
 import {applyCaptions, takeCaptions} from './captions.js';
 import {wireFiles} from './files.js';
 import {wireKeys} from './keys.js';
+import {wireLimit} from './limit.js';
 import {wireMenus} from './menus.js';
 import {$, $$, page, setLanguage} from './page.js';
 import {startDialog, wireStart} from './start.js';
@@ -26,6 +27,7 @@ async function main() {
     wireFiles();
     guardInput();
     wireTouch();
+    wireLimit();
     const status = $('#start-status');
     status.textContent = page.texts.loading;
     const buttons = $$('.start-buttons button');
