@@ -114,6 +114,10 @@ class CTarvexDlg {
     static std::optional<std::string> DroppedSettingsFile(const std::vector<std::string>& paths);
     // Opens what DroppedSettingsFile takes (the window calls this once the drag has ended).
     void OnDropFiles(const std::vector<std::string>& paths);
+    // A settings file that came from elsewhere (a shared link, a file shared to the app):
+    // one that loads opens as File > Open opens it; one that does not gives Open's message
+    // and leaves the window as it was (no values, no path, no title changed).
+    void OpenSharedFile(const std::string& path);
 
     // ---- Limit-point setting ------------------------------------------------------------
     void OnEnterClicked();

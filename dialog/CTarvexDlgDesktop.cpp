@@ -6,6 +6,7 @@
 #include "dialog/CTarvexDlg.h"
 #include "dialog/PathText.h"
 #include "gyro/Backups.h"
+#include "gyro/SettingsFile.h"
 
 // ---- Title ------------------------------------------------------------------------------------
 
@@ -96,4 +97,13 @@ std::optional<std::string> CTarvexDlg::DroppedSettingsFile(const std::vector<std
 
 void CTarvexDlg::OnDropFiles(const std::vector<std::string>& paths) {
     if (const std::optional<std::string> path = DroppedSettingsFile(paths)) OpenSettingsFile(*path);
+}
+
+void CTarvexDlg::OpenSharedFile(const std::string& path) {
+    ParameterRecord record;
+    if (const FileResult result = LoadSettingsFile(path, record); result != FileResult::Ok) {
+        ShowMessage(LoadFailureMessage(result), MessageIcon::Stop);
+        return;
+    }
+    OpenSettingsFile(path);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialog/CTarvexDlg.h"
+#include "gyro/SettingsFile.h"
 #include "resources/strings/StringTable.h"
 #include "web/WebD2xx.h"
 #include "web/WebStream.h"
@@ -82,7 +83,8 @@ const char* Hand(std::string text) {
 
 extern "C" {
 
-// Runs handler name: 'OnRecentFile' with index, 'OnDropFiles' with the paths in lines.
+// Runs handler name: 'OnRecentFile' with index, 'OnDropFiles' with the paths in lines,
+// 'OpenSharedFile' with the path in lines.
 // Gives OnInitDialog's bool, 0 for the others, -1 for an unknown name or no dialog, -2 when
 // the handler ended by an error it did not catch itself (reported on the console).
 EMSCRIPTEN_KEEPALIVE int tarvex_call(const char* name, int index, const char* lines) {
@@ -108,6 +110,10 @@ EMSCRIPTEN_KEEPALIVE int tarvex_call(const char* name, int index, const char* li
         }
         if (handler == "OnDropFiles") {
             dlg.OnDropFiles(SplitLines(lines));
+            return 0;
+        }
+        if (handler == "OpenSharedFile") {
+            dlg.OpenSharedFile(std::string(lines));
             return 0;
         }
         for (const NamedHandler& entry : kHandlers) {
@@ -144,6 +150,13 @@ EMSCRIPTEN_KEEPALIVE int tarvex_query(const char* name) {
     if (std::string_view(name) == "HasUnwrittenData")
         return g_dialog->dlg.HasUnwrittenData() ? 1 : 0;
     return -1;
+}
+
+// The window's settings file as Save writes it (the working record) at path, for Share Setup:
+// nothing is remembered, the title stays. 1 when written, 0 when not or before the dialog.
+EMSCRIPTEN_KEEPALIVE int tarvex_save_copy(const char* path) {
+    if (g_dialog == nullptr) return 0;
+    return SaveSettingsFile(path, g_dialog->dlg.Gyro().workingRecord) == FileResult::Ok ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tarvex_caption(const char* source, const char* comment) {

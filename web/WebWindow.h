@@ -22,6 +22,8 @@
 //                                          0). Rejects for an unknown name, or when the
 //                                          dialog is not started.
 //   Module.tarvexQuery('HasUnwrittenData') -> bool  (sync; only while no call runs)
+//   Module.tarvexSaveCopy(path) -> bool   the window's settings file (what Save writes) at
+//                                  path, nothing remembered (Share Setup)
 //   Module.tarvexCaption(source, comment = '') -> the window's caption in the language
 //   Module.tarvexText(id) -> string-table text (101..136, and 0xF11A / 0xF114)
 //   Module.tarvexSetLanguage(code) -> the code chosen ('en'|'de'|'ja'); '' picks one from

@@ -116,6 +116,13 @@ Module['tarvexQuery'] = function(name) {
     return answer === 1;
 };
 
+// The window's settings file (what Save writes) at path in the module's files; false when
+// it could not be written.
+Module['tarvexSaveCopy'] = function(path) {
+    tarvexWhenIdle('tarvexSaveCopy');
+    return ccall('tarvex_save_copy', 'number', ['string'], [String(path)]) === 1;
+};
+
 Module['tarvexCaption'] = function(source, comment) {
     tarvexWhenIdle('tarvexCaption');
     return ccall(

@@ -192,6 +192,11 @@
         <translation>Vorherige Einstellungen wiederherstellen(&amp;R)</translation>
     </message>
     <message>
+        <source>S&amp;hare Setup</source>
+        <comment>menu</comment>
+        <translation>Einstellungen teilen(&amp;H)</translation>
+    </message>
+    <message>
         <source>&amp;Save</source>
         <comment>menu</comment>
         <translation>Speichern(&amp;S)</translation>

@@ -192,6 +192,11 @@
         <translation>以前の設定を復元(&amp;R)...</translation>
     </message>
     <message>
+        <source>S&amp;hare Setup</source>
+        <comment>menu</comment>
+        <translation>設定を共有(&amp;H)</translation>
+    </message>
+    <message>
         <source>&amp;Save</source>
         <comment>menu</comment>
         <translation>保存(&amp;S)</translation>

@@ -146,6 +146,42 @@ TEST(Files, Opening) {
     }
 }
 
+// A shared file opens as Open opens it when it loads; otherwise Open's message, and the
+// window keeps its values and its file.
+TEST(Files, SharedFileOpensOnlyWhenItLoads) {
+    struct Row {
+        const char* name;
+        std::size_t size;
+        std::vector<int> messages;
+        bool opens;
+    };
+    const Row kRows[] = {
+        {"empty", 0, {108}, false},
+        {"84 bytes", 84, {108}, false},
+        {"85 bytes", 85, {}, true},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        Harness w;
+        ASSERT_TRUE(w.connected);
+        ScratchDir dir;
+        const std::string path = dir.file("shared.tcf");
+        const ParameterRecord inFile = Pattern(5);
+        ASSERT_TRUE(WriteBytes(path, Bytes(inFile).substr(0, row.size)));
+        const ParameterRecord before = Pattern(90);
+        w->gyro.workingRecord = before;
+        w->filePath = "/earlier.tcf";
+        w->hasFilePath = true;
+
+        w->OpenSharedFile(path);
+
+        EXPECT_EQ(w.messages.Ids(), row.messages);
+        EXPECT_EQ(w->gyro.workingRecord, row.opens ? inFile : before);
+        EXPECT_EQ(w->filePath, row.opens ? path : std::string("/earlier.tcf"));
+        EXPECT_FALSE(w->readFromGyro);
+    }
+}
+
 TEST(Files, CancelledChoosersDoNothing) {
     Harness w;
     ASSERT_TRUE(w.connected);

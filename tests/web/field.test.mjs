@@ -281,3 +281,91 @@ describe('the limit procedure on a phone', () => {
             });
     }
 });
+
+describe('a setup as a link', () => {
+    const title = (page) => page.$eval('#title', (e) => e.textContent);
+
+    test(
+        'Share Setup gives a #tcf= link; opened, it shows those values, written nowhere',
+        async () => {
+            const {page} = await fieldPage(LINKS[0], {
+                before: (p) => p.evaluateOnNewDocument(() => {
+                    Object.defineProperty(Navigator.prototype, 'share', {value: undefined});
+                    navigator.clipboard.writeText = async (text) => (globalThis.__copied = text);
+                }),
+            });
+            assert.equal(await clickFor(page, 1059), 117);
+            await page.focus('[data-control="1036"]');
+            await page.keyboard.press('ArrowRight');
+            await idle(page);
+            const edited = await slider(page, 1036);
+            await page.click('.menu-title');
+            await page.click('[data-command="share"]');
+            await page.waitForFunction(() => globalThis.__copied);
+            const link = await page.evaluate(() => __copied);
+            assert.match(link, /^http:\/\/127\.0\.0\.1:\d+\/#tcf=[A-Za-z0-9_-]{114}$/);
+            assert.equal(Buffer.from(link.split('#tcf=')[1], 'base64url').length, 85);
+            assert.match(await page.$eval('#page-notice', (e) => e.textContent), /copied/);
+            await page.browserContext().close();
+
+            const {page: other, gyro} = await fieldPage(LINKS[0], {url: link});
+            await other.waitForFunction(() => /Shared setup/.test(document.title));
+            await idle(other);
+            assert.equal(await slider(other, 1036), edited);
+            assert.deepEqual(
+                [await unwritten(other), await other.evaluate(() => location.hash), gyro.frames],
+                [true, '', []]);
+            await other.browserContext().close();
+        });
+
+    test('a link that holds no settings file: the load error, the window as it was', async () => {
+        const state =
+            async (page) => [await slider(page, 1036), await title(page), await unwritten(page)];
+        const {page: plain} = await fieldPage(LINKS[0]);
+        const want = await state(plain);
+        await plain.browserContext().close();
+        for (const fragment of ['AAAA', 'not*base64', '']) {
+            const {page} = await fieldPage(
+                LINKS[0], {url: `${run.server.url}#tcf=${fragment}`, connect: false});
+            await page.waitForSelector('#connect-serial:not([disabled])');
+            await page.click('#connect-serial');
+            assert.equal((await message(page)).id, 108, fragment);
+            await answer(page, 'ok');
+            await idle(page);
+            assert.deepEqual(await state(page), want, fragment);
+            await page.browserContext().close();
+        }
+    });
+});
+
+test('a .tcf shared to the installed app opens as File > Open opens it', async () => {
+    const {page} = await fieldPage(LINKS[0]);
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null, {timeout: 20000});
+    // The share sheet's post, as the system sends it to the manifest's share_target.
+    const bytes = Array.from({length: 85}, (_, i) => (i * 7) & 0x7f);
+    await Promise.all([
+        page.waitForNavigation(),
+        page.evaluate(
+            (bytes) => {
+                const form = document.createElement('form');
+                Object.assign(
+                    form, {method: 'post', enctype: 'multipart/form-data', action: './share'});
+                const input =
+                    Object.assign(document.createElement('input'), {type: 'file', name: 'tcf'});
+                const files = new DataTransfer();
+                files.items.add(new File([Uint8Array.from(bytes)], 'tail.tcf'));
+                input.files = files.files;
+                form.append(input);
+                document.body.append(form);
+                form.submit();
+            },
+            bytes),
+    ]);
+    await page.waitForSelector('#connect-serial:not([disabled])');
+    await page.click('#connect-serial');
+    await page.waitForFunction(() => /tail\.tcf/.test(document.title));
+    await idle(page);
+    assert.deepEqual(
+        [await unwritten(page), await page.evaluate(() => location.search)], [true, '']);
+    await page.browserContext().close();
+});

@@ -19,6 +19,26 @@ self.addEventListener('activate', (event) => {
             .then(() => self.clients.claim()));
 });
 
+// A .tcf file shared to the installed app (the manifest's share_target posts it to ./share):
+// kept for the page, which ./?shared opens.
+self.addEventListener('fetch', (event) => {
+    const request = event.request;
+    const url = new URL(request.url);
+    if (request.method !== 'POST' || url.origin !== self.location.origin ||
+        !url.pathname.endsWith('/share'))
+        return;
+    event.respondWith((async () => {
+        const file = (await request.formData()).get('tcf');
+        if (file && typeof file !== 'string') {
+            const cache = await caches.open('shared-file');
+            await cache.put('./shared.tcf', new Response(file, {
+                                headers: {'X-File-Name': encodeURIComponent(file.name || '')}
+                            }));
+        }
+        return Response.redirect('./?shared', 303);
+    })());
+});
+
 self.addEventListener('fetch', (event) => {
     const request = event.request;
     if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;

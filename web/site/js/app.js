@@ -15,6 +15,7 @@ import {wireKeys} from './keys.js';
 import {wireLimit} from './limit.js';
 import {wireMenus} from './menus.js';
 import {$, $$, page, setLanguage} from './page.js';
+import {wireShare} from './share.js';
 import {startDialog, wireStart} from './start.js';
 import {wireTouch} from './touch.js';
 
@@ -28,6 +29,7 @@ async function main() {
     guardInput();
     wireTouch();
     wireLimit();
+    wireShare();
     const status = $('#start-status');
     status.textContent = page.texts.loading;
     const buttons = $$('.start-buttons button');

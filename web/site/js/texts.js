@@ -27,6 +27,10 @@ export const TEXTS = {
         adapterGone:
             'The adapter is disconnected. Plug it in again: Tarvex reconnects by itself, your values stay.',
         reconnect: 'Connect',
+        sharedFile: 'Shared setup',
+        linkShared: 'The link to this setup was shared.',
+        linkCopied: 'The link to this setup was copied: paste it into a message.',
+        linkHere: 'The link to this setup:',
     },
     de: {
         intro: 'Den Heckkreisel KR640 über den Adapter TBX\u20113 einstellen.',
@@ -54,6 +58,11 @@ export const TEXTS = {
         adapterGone:
             'Der Adapter ist getrennt. Stecken Sie ihn wieder ein: Tarvex verbindet sich von selbst, Ihre Werte bleiben.',
         reconnect: 'Verbinden',
+        sharedFile: 'Geteilte Einstellungen',
+        linkShared: 'Der Link zu diesen Einstellungen wurde geteilt.',
+        linkCopied:
+            'Der Link zu diesen Einstellungen wurde kopiert: Fügen Sie ihn in eine Nachricht ein.',
+        linkHere: 'Der Link zu diesen Einstellungen:',
     },
     ja: {
         intro: 'TBX\u20113 アダプタを使って KR640 テールジャイロを設定します。',
@@ -81,6 +90,10 @@ export const TEXTS = {
         adapterGone:
             'アダプタが外れました。もう一度差し込むと Tarvex は自動で再接続します。値はそのまま残ります。',
         reconnect: '接続',
+        sharedFile: '共有された設定',
+        linkShared: 'この設定へのリンクを共有しました。',
+        linkCopied: 'この設定へのリンクをコピーしました。メッセージに貼り付けてください。',
+        linkHere: 'この設定へのリンク:',
     },
 };
 
