@@ -164,7 +164,18 @@ export async function dragThumb(page, selector, to) {
     const thumb = Math.min(box.height, 24);
     const at = (f) => box.x + thumb / 2 + f * (box.width - thumb);
     const y = box.y + box.height / 2;
+    // The slider's change comes after the touch has ended: the drag is over with it (or
+    // after a second when nothing changed).
+    const changed = element.evaluate((e) => new Promise((resolve) => {
+                                         e.addEventListener('change', resolve, {once: true});
+                                         setTimeout(resolve, 1000);
+                                     }));
     const touch = await page.touchscreen.touchStart(at(fraction), y);
     for (let i = 1; i <= 5; ++i) await touch.move(at(fraction + ((to - fraction) * i) / 5), y);
+    // Held still before lifting, as a finger placing a value does: a lift while moving is a
+    // fling, and Chromium drops the tap that stops a fling (the next button's tap would go).
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    await touch.move(at(to), y);
     await touch.end();
+    await changed;
 }

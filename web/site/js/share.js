@@ -104,6 +104,16 @@ function addMenuItem() {
         closeMenus(true);
         shareSetup();
     });
+    // Its mnemonic in the open menu (the menu's own keys would take it for a dialog command).
+    saveAs.closest('[role=menu]')?.addEventListener('keydown', (e) => {
+        if (!item.dataset.mnemonic || e.key.toLowerCase() !== item.dataset.mnemonic || e.ctrlKey ||
+            e.altKey || e.metaKey)
+            return;
+        e.preventDefault();
+        e.stopPropagation();
+        closeMenus(true);
+        shareSetup();
+    }, true);
     item.addEventListener('keydown', (e) => {
         if (e.key !== 'Enter' && e.key !== ' ') return;
         e.preventDefault();
