@@ -82,23 +82,10 @@ describe('the adapter remembered', () => {
     }
 
     test('plugged in while the start screen shows, the known adapter connects', async () => {
-        const link = LINKS[1];
-        const {page} = await fieldPage(link, {connect: false});
-        await page.evaluate(() => {
-            __fakeUsb.unplug();
-            __fakeUsb.replug();
-        });
-        // Not allowed yet: the start screen stays; allowed (chosen once), it connects.
-        await new Promise((r) => setTimeout(r, 300));
-        assert.equal(await page.$eval('#start', (e) => e.hidden), false);
-        await page.click(link.button);
-        await ready(page);
+        const {page} = await fieldPage(LINKS[1]);
         await page.keyboard.press('Escape');
         await page.waitForSelector('#start:not([hidden])');
-        await page.evaluate(() => {
-            __fakeUsb.unplug();
-            __fakeUsb.replug();
-        });
+        await page.evaluate(() => [__fakeUsb.unplug(), __fakeUsb.replug()]);
         await ready(page);
         assert.equal(await clickFor(page, 1059), 117);
         await page.browserContext().close();
@@ -131,36 +118,25 @@ describe('reconnect in place', () => {
             });
     }
 
-    test('unplugged mid-Read: the read error once, in German; plugged in, Read works', async () => {
-        const link = LINKS[0];
-        const {page} = await fieldPage(link, {url: `${run.server.url}?lang=de`});
-        await page.evaluate(() => (__fakeSerial.disappearAfter = __fakeSerial.written + 2));
-        await page.click('[data-control="1059"]');
-        assert.equal((await message(page)).id, 103);
-        assert.match(await linkStatus(page), /Adapter ist getrennt/);
-        await answer(page, 'ok');
-        await idle(page);
-        assert.equal(await page.$('#message[open]'), null);  // one message
-        await page.evaluate(() => (__fakeSerial.disappearAfter = Infinity));
-        await page.evaluate(link.replug);
-        await page.waitForFunction(() => document.querySelector('#link-status').hidden);
-        assert.equal(await clickFor(page, 1059), 117);
-        await page.browserContext().close();
-    });
-
-    test('the window\'s Connect re-attaches by hand (the chooser\'s port)', async () => {
-        const {page} = await fieldPage(LINKS[0]);
-        await page.evaluate(() => __fakeSerial.unplug());
-        await page.waitForSelector('#reconnect:not([hidden])');
-        // Plugged in again without its event reaching the page: Connect finds it.
-        await page.evaluate(() => __fakeSerial.replug(true));
-        await new Promise((r) => setTimeout(r, 200));
-        assert.match(await linkStatus(page), /disconnected/);
-        await page.click('#reconnect');
-        await page.waitForFunction(() => document.querySelector('#link-status').hidden);
-        assert.equal(await clickFor(page, 1059), 117);
-        await page.browserContext().close();
-    });
+    test(
+        'unplugged mid-Read: its error once, the window says so (de); Connect takes it back',
+        async () => {
+            const {page} = await fieldPage(LINKS[0], {url: `${run.server.url}?lang=de`});
+            await page.evaluate(() => (__fakeSerial.disappearAfter = __fakeSerial.written + 2));
+            await page.click('[data-control="1059"]');
+            assert.equal((await message(page)).id, 103);
+            assert.match(await linkStatus(page), /Adapter ist getrennt/);
+            await answer(page, 'ok');
+            await idle(page);
+            assert.equal(await page.$('#message[open]'), null);  // one message
+            // Back without its event reaching the page: the window's Connect finds it.
+            await page.evaluate(
+                () => __fakeSerial.replug(true, (__fakeSerial.disappearAfter = Infinity)));
+            await page.click('#reconnect');
+            await page.waitForFunction(() => document.querySelector('#link-status').hidden);
+            assert.equal(await clickFor(page, 1059), 117);
+            await page.browserContext().close();
+        });
 });
 
 const unwritten = (page) =>
