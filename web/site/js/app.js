@@ -4,16 +4,21 @@
 // (the table in dialog/DialogControls.h), one call at a time; the module decides the rest.
 // Each concern has its module: page.js (state), captions.js, calls.js (handlers, input),
 // menus.js, keys.js, boxes.js (message boxes, choosers), files.js, window.js (the window
-// object), start.js (start screen, links).
+// object), start.js (start screen, links), storage.js (backups kept and moved), adapter.js
+// (one page per adapter), leave.js (leaving asks), update.js (the offline copy's updates).
 import './window.js';
 
+import {checkAdapter, wireAdapter} from './adapter.js';
 import {guardInput, wireControls} from './calls.js';
 import {applyCaptions, takeCaptions} from './captions.js';
-import {wireFiles} from './files.js';
+import {takeFileSink, wireFiles} from './files.js';
 import {wireKeys} from './keys.js';
+import {wireLeave} from './leave.js';
 import {wireMenus} from './menus.js';
 import {$, $$, page, setLanguage} from './page.js';
 import {startDialog, wireStart} from './start.js';
+import {wireStorage} from './storage.js';
+import {registerOfflineCopy} from './update.js';
 
 async function main() {
     document.documentElement.lang = page.lang;
@@ -22,6 +27,9 @@ async function main() {
     wireMenus();
     wireKeys();
     wireFiles();
+    wireStorage();
+    wireAdapter();
+    wireLeave();
     guardInput();
     const status = $('#start-status');
     status.textContent = page.texts.loading;
@@ -34,6 +42,7 @@ async function main() {
         page.Module = await createTarvexModule();
         performance.mark('tarvex-module');
         globalThis.tarvexModule = page.Module;
+        takeFileSink();
         setLanguage(page.Module.tarvexSetLanguage(page.lang) || page.lang);
         takeCaptions();
         applyCaptions();
@@ -46,10 +55,8 @@ async function main() {
     await started;
     for (const b of buttons) b.disabled = false;
     // The offline copy, once the first start has what it needs (its download would compete).
-    if ('serviceWorker' in navigator) {
-        navigator.serviceWorker.register('sw.js').catch(
-            (error) => console.warn('offline copy:', error));
-    }
+    registerOfflineCopy();
+    checkAdapter();
     if (new URLSearchParams(location.search).has('simulate')) await startDialog(true);
 }
 
