@@ -17,7 +17,8 @@ const click = (page, id) => page.click(`[data-control="${id}"]`);
 async function menu(page, commandId) {
     await page.click('#menu0');
     await page.waitForSelector('#menu0-list:not([hidden])');
-    await page.click(`[data-command="${commandId}"]`);
+    await page.click(
+        typeof commandId === 'number' ? `[data-command="${commandId}"]` : `#${commandId}`);
 }
 // Runs an action, answers its message boxes (the first button unless told); gives their ids.
 async function through(page, action, answers = []) {
@@ -117,7 +118,13 @@ test(
     'Connect after Exit reaches the same adapter; a second page is told the adapter is in use',
     async () => {
         const context = await run.browser.createBrowserContext();
-        const {page} = await serialPage(context);
+        const {page} = await serialPage(context, (p) => p.evaluateOnNewDocument(() => {
+            navigator.storage.persist = navigator.storage.persisted = async () => false;
+        }));
+        // The browser keeps the backups only as best it can: said once, Export offered.
+        const notice = '#page-notice[data-kind="persist"]:not([hidden])';
+        await page.waitForSelector(`${notice} button`);
+        await page.click(`${notice} button:last-child`);
         const other = await pageIn(context, '', (p) => installFakeSerial(p, new TestGyro()));
         await other.waitForFunction(() => globalThis.tarvexModule);
         await other.click('#connect-serial');
@@ -131,6 +138,7 @@ test(
         await page.click('#connect-serial');
         await ready(page);
         assert.deepEqual(await through(page, () => click(page, 1059)), [117]);
+        assert.equal(await page.$(notice), null, 'said once');
         await context.close();
     });
 
@@ -250,5 +258,41 @@ test('an update behind max-age=3600 reaches the page through its Reload notice',
         await context.close();
         await host.close();
         fs.rmSync(dir, {recursive: true, force: true});
+    }
+});
+
+test('Export Backups gives one archive that Import takes into another browser', async () => {
+    const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvex-export-'));
+    const context = await run.browser.createBrowserContext(
+        {downloadBehavior: {policy: 'allow', downloadPath: downloads}});
+    const other = await run.browser.createBrowserContext();
+    try {
+        const page = await pageIn(context);
+        await through(page, () => click(page, 1059));
+        await nudge(page);
+        await through(page, () => click(page, 1060));
+        const names = await backups(page);
+        await through(page, () => menu(page, 'export-backups'));
+        let archive = [];
+        for (let i = 0; i < 50 && !archive.length; ++i) {
+            await new Promise((r) => setTimeout(r, 100));
+            archive = fs.readdirSync(downloads).filter((n) => n.endsWith('.zip'));
+        }
+        assert.equal(archive.length, 1, fs.readdirSync(downloads).join());
+
+        const fresh = await pageIn(other);
+        assert.deepEqual(await backups(fresh), []);
+        const [chooser] =
+            await Promise.all([fresh.waitForFileChooser(), menu(fresh, 'import-backups')]);
+        await chooser.accept([path.join(downloads, archive[0])]);
+        await fresh.waitForSelector('#page-notice[data-kind="imported"]:not([hidden])');
+        await through(fresh, () => menu(fresh, 32781));
+        await fresh.waitForSelector('#chooser[open]');
+        assert.deepEqual(
+            await fresh.$$eval('#chooser .file-list input', (l) => l.map((i) => i.value)), names);
+    } finally {
+        await context.close();
+        await other.close();
+        fs.rmSync(downloads, {recursive: true, force: true});
     }
 });
