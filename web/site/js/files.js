@@ -23,8 +23,10 @@ const isSettingsFile = (name) => /\.tcf$/i.test(name);
 // Where the file named name goes in the files folder: a folder of its own.
 function newPath(name) {
     taken += 1;
-    const folder = `${Date.now().toString(36)}${taken.toString(36)}`;
-    return `${page.Module.tarvexFilesFolder}/${folder}/${name.replace(/[/\\]/g, '_')}`;
+    const folder =
+        `${page.Module.tarvexFilesFolder}/${Date.now().toString(36)}${taken.toString(36)}`;
+    page.Module.FS.mkdirTree(folder);
+    return `${folder}/${name.replace(/[/\\]/g, '_')}`;
 }
 
 // The file handed to the module under a path of its own; a file far larger than a settings
@@ -34,8 +36,6 @@ async function writeImported(file, handle) {
     if (handle) handles.set(path, handle);
     if (file.size > MAX_SETTINGS_FILE) return path;
     const bytes = new Uint8Array(await file.arrayBuffer());
-    const slash = path.lastIndexOf('/');
-    page.Module.FS.mkdirTree(path.slice(0, slash));
     page.Module.FS.writeFile(path, bytes);
     imported.add(path);
     // Kept for the recent-file list; a store that refuses leaves it for this visit.
