@@ -39,6 +39,25 @@ async function nudge(page) {
     await page.keyboard.press('ArrowRight');
     await idle(page);
 }
+// Read, a value changed, Write (its boxes answered as told); gives the Write's boxes.
+async function readChangeWrite(page, answers = []) {
+    await through(page, () => click(page, 1059));
+    await nudge(page);
+    return through(page, () => click(page, 1060), answers);
+}
+// Files dropped on the dialog: [name, size or bytes] each.
+const drop = (page, files) => through(page, () => page.evaluate((files) => {
+    const transfer = new DataTransfer();
+    for (const [name, size] of files) transfer.items.add(new File([new Uint8Array(size)], name));
+    document.querySelector('#dialog').dispatchEvent(
+        new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
+}, files));
+// The backups Restore's chooser lists, in its order.
+async function restoreList(page) {
+    await through(page, () => menu(page, 32781));
+    await page.waitForSelector('#chooser[open]');
+    return page.$$eval('#chooser .file-list input', (l) => l.map((i) => i.value));
+}
 async function pageIn(context, query = '?simulate', before) {
     const page = await context.newPage();
     page.errors = [];
@@ -72,29 +91,19 @@ const pageFrames = (gyro) => gyro.frames.filter((f) => f.length !== 25 && f[15] 
 test('two pages: each Write keeps its backup, a fresh page lists both newest first', async () => {
     const context = await run.browser.createBrowserContext();
     const [a, b] = [await pageIn(context), await pageIn(context)];
-    await a.bringToFront();
-    await through(a, () => click(a, 1059));
-    await nudge(a);
-    assert.deepEqual(await through(a, () => click(a, 1060)), [105]);
-    await b.bringToFront();
+    assert.deepEqual(await readChangeWrite(a), [105]);
     // Any command in the other page (the File menu), then a Read and two Writes there: the
     // first finds the first page's backup holding the same record, the second adds one.
-    await menu(b, 57600);
-    await through(b, async () => {}, ['no']);
-    await through(b, () => click(b, 1059));
-    for (let i = 0; i < 2; ++i) {
-        await nudge(b);
-        await through(b, () => click(b, 1060));
-    }
+    await through(b, () => menu(b, 57600), ['no']);
+    await readChangeWrite(b);
+    await nudge(b);
+    await through(b, () => click(b, 1060));
     const kept = new Set([...(await backups(a)), ...(await backups(b))]);
     assert.ok(kept.size >= 2, [...kept].join());
-    const fresh = await pageIn(context);
-    await menu(fresh, 32781);
-    await fresh.waitForSelector('#chooser[open]');
-    const listed = await fresh.$$eval('#chooser .file-list input', (l) => l.map((i) => i.value));
+    const listed = await restoreList(await pageIn(context));
     assert.deepEqual(new Set(listed), kept);
     assert.deepEqual(listed, [...listed].sort().reverse(), 'newest first');
-    for (const p of [a, b, fresh]) assert.deepEqual(p.errors, []);
+    for (const p of [a, b]) assert.deepEqual(p.errors, []);
     await context.close();
 });
 
@@ -105,10 +114,8 @@ test('a store that refuses: the Write asks first (135), No sends nothing to the 
             throw new DOMException('The quota has been exceeded.', 'QuotaExceededError');
         };
     }));
-    await through(page, () => click(page, 1059));
-    await nudge(page);
     gyro.frames = [];
-    assert.deepEqual(await through(page, () => click(page, 1060), ['no']), [135]);
+    assert.deepEqual(await readChangeWrite(page, ['no']), [135]);
     assert.equal(pageFrames(gyro), 0, 'no page went to the gyro');
     assert.equal(await page.evaluate(() => tarvexModule.tarvexQuery('HasUnwrittenData')), true);
     await context.close();
@@ -160,15 +167,8 @@ test('drops: only one settings file is read; one far too large is refused unread
         {files: [['heli.tcf', 85]], box: [], reads: 1},
     ];
     for (const {files, box, reads} of cases) {
-        const seen = await through(page, () => page.evaluate((files) => {
-            globalThis.reads = 0;
-            const transfer = new DataTransfer();
-            for (const [name, size] of files)
-                transfer.items.add(new File([new Uint8Array(size)], name));
-            document.querySelector('#dialog').dispatchEvent(
-                new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
-        }, files));
-        assert.deepEqual(seen, box, files.join());
+        await page.evaluate(() => (globalThis.reads = 0));
+        assert.deepEqual(await drop(page, files), box, files.join());
         assert.equal(await page.evaluate(() => globalThis.reads), reads, files.join());
     }
     await context.close();
@@ -198,12 +198,7 @@ test(
             window.showSaveFilePicker = async () => handle('heli2');
         }));
         await through(page, () => menu(page, 57601));  // heli1/settings.tcf
-        await through(page, () => page.evaluate(() => {
-            const transfer = new DataTransfer();  // heli2/settings.tcf, dropped
-            transfer.items.add(new File([new Uint8Array(85).fill(7)], 'settings.tcf'));
-            document.querySelector('#dialog').dispatchEvent(
-                new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
-        }));
+        await drop(page, [['settings.tcf', 85]]);      // heli2/settings.tcf
         await nudge(page);
         assert.deepEqual(await through(page, () => menu(page, 57603)), []);
         assert.deepEqual(await page.evaluate(() => globalThis.written), {heli2: 85});
@@ -224,10 +219,13 @@ test('leaving during a Write asks', async () => {
     await nudge(page);
     await click(page, 1060);
     await page.waitForFunction(() => document.documentElement.classList.contains('busy'));
-    const asked = new Promise((resolve) => page.once('dialog', async (d) => {
-        resolve(d.type());
-        await d.dismiss();
-    }));
+    const asked = new Promise((resolve) => {
+        page.once('dialog', async (d) => {
+            resolve(d.type());
+            await d.dismiss();
+        });
+        setTimeout(() => resolve('nothing asked'), 10000);
+    });
     page.goto('about:blank').catch(() => {});
     assert.equal(await asked, 'beforeunload');
     await context.close();
@@ -268,9 +266,7 @@ test('Export Backups gives one archive that Import takes into another browser', 
     const other = await run.browser.createBrowserContext();
     try {
         const page = await pageIn(context);
-        await through(page, () => click(page, 1059));
-        await nudge(page);
-        await through(page, () => click(page, 1060));
+        await readChangeWrite(page);
         const names = await backups(page);
         await through(page, () => menu(page, 'export-backups'));
         let archive = [];
@@ -286,10 +282,7 @@ test('Export Backups gives one archive that Import takes into another browser', 
             await Promise.all([fresh.waitForFileChooser(), menu(fresh, 'import-backups')]);
         await chooser.accept([path.join(downloads, archive[0])]);
         await fresh.waitForSelector('#page-notice[data-kind="imported"]:not([hidden])');
-        await through(fresh, () => menu(fresh, 32781));
-        await fresh.waitForSelector('#chooser[open]');
-        assert.deepEqual(
-            await fresh.$$eval('#chooser .file-list input', (l) => l.map((i) => i.value)), names);
+        assert.deepEqual(await restoreList(fresh), names);
     } finally {
         await context.close();
         await other.close();
