@@ -128,24 +128,27 @@ test(
         const {page} = await serialPage(context, (p) => p.evaluateOnNewDocument(() => {
             navigator.storage.persist = navigator.storage.persisted = async () => false;
         }));
+        const exitAndConnect = async () => {
+            await through(page, () => menu(page, 57665));
+            await page.waitForSelector('#start:not([hidden])');
+            await page.click('#connect-serial');
+            await ready(page);
+        };
+        assert.deepEqual(await through(page, () => click(page, 1059)), [117]);
+        await exitAndConnect();
+        assert.equal(await page.evaluate(() => __fakeSerial.closes), 1, 'the link let go');
+        assert.deepEqual(await through(page, () => click(page, 1059)), [117]);
         // The browser keeps the backups only as best it can: said once, Export offered.
         const notice = '#page-notice[data-kind="persist"]:not([hidden])';
-        await page.waitForSelector(`${notice} button`);
         await page.click(`${notice} button:last-child`);
+        await exitAndConnect();
+        assert.equal(await page.$(notice), null, 'said once');
+
         const other = await pageIn(context, '', (p) => installFakeSerial(p, new TestGyro()));
         await other.waitForFunction(() => globalThis.tarvexModule);
         await other.click('#connect-serial');
         await other.waitForSelector('#adapter-busy:not([hidden])');
         assert.equal(await other.$eval('#window', (w) => w.hidden), true);
-
-        assert.deepEqual(await through(page, () => click(page, 1059)), [117]);
-        await through(page, () => menu(page, 57665));
-        await page.waitForSelector('#start:not([hidden])');
-        assert.equal(await page.evaluate(() => __fakeSerial.closes), 1, 'the link let go');
-        await page.click('#connect-serial');
-        await ready(page);
-        assert.deepEqual(await through(page, () => click(page, 1059)), [117]);
-        assert.equal(await page.$(notice), null, 'said once');
         await context.close();
     });
 
