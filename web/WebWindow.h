@@ -17,9 +17,9 @@
 //                                          'OnRecentFile' takes the index, 'OnDropFiles' an
 //                                          array of module paths; 'OnInitDialog' creates the
 //                                          dialog first (anew when one ran before; its
-//                                          device was closed when it ended) and gives its bool. Gives the
-//                                          handler's number (OnInitDialog: 1 or 0; others
-//                                          0). Rejects for an unknown name, or when the
+//                                          device was closed when it ended) and gives its
+//                                          bool. Gives the handler's number (OnInitDialog: 1 or 0;
+//                                          others 0). Rejects for an unknown name, or when the
 //                                          dialog is not started.
 //   Module.tarvexQuery('HasUnwrittenData' | 'LimitProcedureRunning') -> bool  (sync; only
 //                                  while no call runs)
