@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "FileCommit.h"
 #include "StateFolder.h"
 
 namespace fs = std::filesystem;
@@ -195,7 +196,9 @@ BackupResult SaveBackup(const std::string& folder, const ParameterRecord& record
     const std::vector<BackupEntry> kept = BackupsOf(folder, id);
     for (std::size_t i = kBackupsKept; i < kept.size(); ++i) {
         // A clock set back can name the new backup older than others; it stays all the same.
-        if (kept[i].path != path) fs::remove(kept[i].path, ec);
+        // Only that file goes from the store as well: a removal it refuses leaves an entry
+        // that is pruned again at the next save.
+        if (kept[i].path != path && fs::remove(kept[i].path, ec)) CommitRemoval(kept[i].path);
     }
 
     BackupResult result;

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "FileCommit.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -116,6 +118,15 @@ FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& reco
     }
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    if (error == ERROR_SUCCESS) {
+        // Kept where the program keeps files beyond the file system (FileCommit.h) before
+        // the new file takes the old one's place: refused, the old file stays.
+        const FileResult kept = CommitFile(path, record.bytes.data(), record.bytes.size());
+        if (kept != FileResult::Ok) {
+            DeleteFileW(tempPath.c_str());
+            return kept;
+        }
+    }
     // The new file takes the old one's place in one step: a reader sees the old bytes or
     // the new, never a part.
     if (error == ERROR_SUCCESS && !MoveFileExW(tempPath.c_str(), target.c_str(),
@@ -271,6 +282,15 @@ FileResult SaveSettingsFile(const std::string& path, const ParameterRecord& reco
     if (error == 0) error = writeFully(fd, record.bytes.data(), record.bytes.size());
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) {
+        // Kept where the program keeps files beyond the file system (FileCommit.h) before
+        // the new file takes the old one's place: refused, the old file stays.
+        const FileResult kept = CommitFile(path, record.bytes.data(), record.bytes.size());
+        if (kept != FileResult::Ok) {
+            ::unlink(tempPath.c_str());
+            return kept;
+        }
+    }
     if (error == 0 && ::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(tempPath.c_str());

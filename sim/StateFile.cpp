@@ -14,6 +14,14 @@ namespace vgyro {
 
 namespace fs = std::filesystem;
 
+namespace {
+StateCommitHook g_commit = nullptr;
+}  // namespace
+
+void SetStateCommitHook(StateCommitHook hook) noexcept {
+    g_commit = hook;
+}
+
 std::string StatePath() {
     if (const char* state = std::getenv("TARVEX_VGYRO_STATE"); state && *state) {
         return std::string(state) == "none" ? std::string() : std::string(state);
@@ -55,6 +63,7 @@ bool SaveState(const std::string& path, const ParameterRecord& record) {
         fs::remove(temp, ec);
         return false;
     }
+    if (g_commit != nullptr) g_commit(path, record);
     return true;
 }
 

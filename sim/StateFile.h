@@ -22,4 +22,9 @@ std::optional<ParameterRecord> LoadState(const std::string& path);
 // An empty path stores nothing and succeeds.
 bool SaveState(const std::string& path, const ParameterRecord& record);
 
+// Called after each state file written (the browser edition keeps it in its storage; the
+// desktop sets none). The virtual gyro links no library of the program, so it has its own.
+using StateCommitHook = void (*)(const std::string& path, const ParameterRecord& record);
+void SetStateCommitHook(StateCommitHook hook) noexcept;
+
 }  // namespace vgyro

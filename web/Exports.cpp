@@ -79,6 +79,12 @@ const char* Hand(std::string text) {
     return handed.c_str();
 }
 
+// Ending the dialog (Exit, OK, a close) closes the adapter's link while the port it
+// opened is still the page's port, so Connect afterwards finds the adapter free.
+void LetGoIfEnded() {
+    if (g_dialog != nullptr && g_dialog->window.Ended()) g_adapter.Close();
+}
+
 }  // namespace
 
 extern "C" {
@@ -92,15 +98,13 @@ EMSCRIPTEN_KEEPALIVE int tarvex_call(const char* name, int index, const char* li
     try {
         if (handler == "OnInitDialog") {
             // A dialog started again (the page's start screen after the dialog ended) is a
-            // new one: the old one goes, and the adapter closes the device it had open
-            // through the table bound then, before the new dialog binds the chosen one.
-            if (g_dialog != nullptr) {
-                delete g_dialog;
-                g_dialog = nullptr;
-                g_adapter.Close();
-            }
+            // new one: the old one goes. Its link was closed when it ended; the page has
+            // bound the new port already, so nothing is closed here.
+            delete g_dialog;
             g_dialog = new Dialog;
-            return g_dialog->dlg.OnInitDialog() ? 1 : 0;
+            const bool started = g_dialog->dlg.OnInitDialog();
+            LetGoIfEnded();
+            return started ? 1 : 0;
         }
         if (g_dialog == nullptr) return -1;
         CTarvexDlg& dlg = g_dialog->dlg;
@@ -119,6 +123,7 @@ EMSCRIPTEN_KEEPALIVE int tarvex_call(const char* name, int index, const char* li
         for (const NamedHandler& entry : kHandlers) {
             if (entry.name == handler) {
                 (dlg.*entry.handler)();
+                LetGoIfEnded();
                 return 0;
             }
         }
@@ -149,6 +154,9 @@ EMSCRIPTEN_KEEPALIVE int tarvex_query(const char* name) {
     if (g_dialog == nullptr) return -1;
     if (std::string_view(name) == "HasUnwrittenData")
         return g_dialog->dlg.HasUnwrittenData() ? 1 : 0;
+    // The limit procedure runs from the first Enter until it is finished or stopped.
+    if (std::string_view(name) == "LimitProcedureRunning")
+        return g_dialog->dlg.enterPressed != 0 ? 1 : 0;
     return -1;
 }
 

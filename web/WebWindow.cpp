@@ -196,6 +196,7 @@ void WebWindow::Beep() {
 }
 
 void WebWindow::EndDialog(DialogResult result) {
+    ended_ = true;
     js_end_dialog(result == DialogResult::Ok);
 }
 

@@ -16,12 +16,13 @@
 //                                          'OnFileOpen', ... see kHandlers in Exports.cpp);
 //                                          'OnRecentFile' takes the index, 'OnDropFiles' an
 //                                          array of module paths; 'OnInitDialog' creates the
-//                                          dialog first (anew when one ran before: the
-//                                          adapter closes its device) and gives its bool. Gives the
-//                                          handler's number (OnInitDialog: 1 or 0; others
-//                                          0). Rejects for an unknown name, or when the
+//                                          dialog first (anew when one ran before; its
+//                                          device was closed when it ended) and gives its
+//                                          bool. Gives the handler's number (OnInitDialog: 1 or 0;
+//                                          others 0). Rejects for an unknown name, or when the
 //                                          dialog is not started.
-//   Module.tarvexQuery('HasUnwrittenData') -> bool  (sync; only while no call runs)
+//   Module.tarvexQuery('HasUnwrittenData' | 'LimitProcedureRunning') -> bool  (sync; only
+//                                  while no call runs)
 //   Module.tarvexSaveCopy(path) -> bool   the window's settings file (what Save writes) at
 //                                  path, nothing remembered (Share Setup)
 //   Module.tarvexCaption(source, comment = '') -> the window's caption in the language
@@ -36,8 +37,11 @@
 //   Module.tarvexFilesFolder       '/tarvex/files': where chosen and saved settings files go
 //   Module.tarvexStateFolder       '/tarvex/state/tarvex': backups, the virtual gyro's record
 //   Module.tarvexIdle() -> promise resolved once no call runs or waits
-//   Module.tarvexWrittenFiles()    module paths of files in the files folder written by
-//                                  the last call (for copying them to their handles)
+//   Module.tarvexStore             the files stored one by one in IndexedDB: put(path,
+//                                  bytes[, deliver]), remove(path), refresh() (web/FileStore.cpp)
+//   Module.tarvexFileSink          set by the page: (path, bytes) -> promise, writes a saved
+//                                  file of the files folder where the user keeps it
+//   Module.tarvexWithFiles(work)   runs work in a turn of its own (imports, exports)
 //   Module.tarvexStreamInfo()      {running, frames, kind, tickMs[]}: the stream's state
 //                                  and the last tick intervals (for tests and figures)
 //   Module.FS                      the module's file system
@@ -90,6 +94,10 @@ class WebWindow final : public DialogControls {
     // Runs the posted calls in order, those posted meanwhile included.
     void RunPosted();
 
+    // Whether the dialog has ended (EndDialog): its link is then closed.
+    bool Ended() const { return ended_; }
+
   private:
     std::deque<std::function<void()>> posted_;
+    bool ended_ = false;
 };

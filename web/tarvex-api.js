@@ -1,5 +1,5 @@
 // The module's API for the page (described in web/WebWindow.h): the call queue, the
-// stream's ticker, the persisted folders. Appended to the module's own code (--post-js).
+// stream's ticker, the stored folders. Appended to the module's own code (--post-js).
 
 Module['tarvexFilesFolder'] = '/tarvex/files';
 Module['tarvexStateFolder'] = '/tarvex/state/tarvex';
@@ -14,41 +14,19 @@ Module['tarvexNewString'] = function(text) {
 
 // ---- The call queue: one call at a time --------------------------------------------------
 // Asyncify allows no call into the module while it sleeps, so every call waits its turn.
-// After each: the posted calls and the stream's frame (tarvex_after_call), the virtual
-// gyro's queued stream ticks, then the persisted folders go to IndexedDB.
+// After each: the posted calls and the stream's frame (tarvex_after_call), then the virtual
+// gyro's queued stream ticks. The files the module writes are stored as it writes them
+// (web/FileStore.cpp); before a handler runs, what other pages stored since is taken in.
 let tarvexTurns = Promise.resolve();
 let tarvexBusy = false;
 let tarvexPostScheduled = false;
-let tarvexWritten = [];
 
-function tarvexFileTimes() {
-    const times = new Map();
-    const folder = Module['tarvexFilesFolder'];
-    try {
-        for (const name of FS.readdir(folder)) {
-            if (name === '.' || name === '..') continue;
-            const stat = FS.stat(folder + '/' + name);
-            if (FS.isFile(stat.mode)) times.set(folder + '/' + name, stat.mtime.getTime());
-        }
-    } catch (e) {
-        // no folder yet
-    }
-    return times;
-}
-
-function tarvexSync() {
-    return new Promise(function(resolve) {
-        FS.syncfs(false, function(error) {
-            if (error) console.warn('tarvex: the folders could not be stored', error);
-            resolve();
-        });
-    });
-}
+// Handlers that come often and use no stored file.
+const tarvexNoFiles = new Set(['OnSliderScroll', 'OnChannelSelected', 'OnAbout']);
 
 function tarvexTurn(work) {
     const turn = tarvexTurns.then(async function() {
         tarvexBusy = true;
-        const before = tarvexFileTimes();
         try {
             return await work();
         } finally {
@@ -56,11 +34,7 @@ function tarvexTurn(work) {
                 await ccall('tarvex_after_call', null, [], [], {async: true});
             } finally {
                 tarvexBusy = false;
-                const after = tarvexFileTimes();
-                const changed = [...after].filter(([path, time]) => before.get(path) !== time);
-                tarvexWritten = changed.map((entry) => entry[0]);
                 tarvexStream.flush();
-                await tarvexSync();
             }
         }
     });
@@ -70,6 +44,7 @@ function tarvexTurn(work) {
 
 Module['tarvexCall'] = function(name, arg) {
     return tarvexTurn(async function() {
+        if (!tarvexNoFiles.has(String(name))) await Module['tarvexStore'].refresh();
         const lines = Array.isArray(arg) ? arg.map(String).join('\n') : '';
         const index = typeof arg === 'number' ? arg : 0;
         const result = await ccall(
@@ -96,8 +71,13 @@ Module['tarvexIdle'] = function() {
     return tarvexTurns;
 };
 
-Module['tarvexWrittenFiles'] = function() {
-    return tarvexWritten.slice();
+// Runs work (an async function) in a turn of its own: the files folders are the page's
+// while it runs (an import of backups, their export).
+Module['tarvexWithFiles'] = function(work) {
+    return tarvexTurn(async function() {
+        await Module['tarvexStore'].refresh();
+        return work();
+    });
 };
 
 // The synchronous calls: not while the module sleeps in a call (awaiting a box, a port or

@@ -269,5 +269,15 @@
         <source>%1 to %2 percent</source>
         <translation>%1 bis %2 Prozent</translation>
     </message>
+    <message>
+        <source>Export Backups…</source>
+        <comment>menu</comment>
+        <translation>Sicherungen exportieren…</translation>
+    </message>
+    <message>
+        <source>Import Backups…</source>
+        <comment>menu</comment>
+        <translation>Sicherungen importieren…</translation>
+    </message>
 </context>
 </TS>

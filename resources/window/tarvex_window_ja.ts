@@ -269,5 +269,15 @@
         <source>%1 to %2 percent</source>
         <translation>%1 から %2 パーセント</translation>
     </message>
+    <message>
+        <source>Export Backups…</source>
+        <comment>menu</comment>
+        <translation>バックアップをエクスポート...</translation>
+    </message>
+    <message>
+        <source>Import Backups…</source>
+        <comment>menu</comment>
+        <translation>バックアップをインポート...</translation>
+    </message>
 </context>
 </TS>

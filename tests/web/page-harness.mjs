@@ -37,7 +37,9 @@ export function requireSite() {
         throw new Error('/usr/bin/chromium is missing (scripts/setup.sh installs it)');
 }
 
-export async function serve(dir = siteDir) {
+// cacheControl: the Cache-Control every answer carries (a host's max-age, for the tests of
+// the offline copy's updates).
+export async function serve(dir = siteDir, {cacheControl = 'no-cache'} = {}) {
     const server = http.createServer((req, res) => {
         const url = new URL(req.url, 'http://127.0.0.1');
         let file = path.join(dir, decodeURIComponent(url.pathname));
@@ -54,7 +56,7 @@ export async function serve(dir = siteDir) {
             }
             res.writeHead(200, {
                 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-                'Cache-Control': 'no-cache'
+                'Cache-Control': cacheControl
             });
             res.end(data);
         });

@@ -375,12 +375,14 @@ test(
         await through(page, () => click(page, 1059));
         await through(page, () => menu(page, 0, 57604));
         await page.waitForFunction(() => globalThis.savedBytes !== null);
-        const [written, inModule] = await page.evaluate(
-            () =>
-                [globalThis.savedBytes,
-                 [...globalThis.tarvexModule.FS.readFile(
-                     `${globalThis.tarvexModule.tarvexFilesFolder}/Heli ä.tcf`)],
-        ]);
+        const [written, inModule] = await page.evaluate(() => {
+            // Each file saved through a handle has a folder of its own in the files folder.
+            const M = globalThis.tarvexModule;
+            const folder = M.tarvexFilesFolder;
+            const own = M.FS.readdir(folder).find(
+                (d) => M.FS.analyzePath(`${folder}/${d}/Heli ä.tcf`).exists);
+            return [globalThis.savedBytes, [...M.FS.readFile(`${folder}/${own}/Heli ä.tcf`)]];
+        });
         assert.equal(written.name, 'Heli ä');
         assert.ok(written.parts.length > 0);
         assert.deepEqual(written.parts, inModule);

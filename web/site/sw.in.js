@@ -5,9 +5,16 @@ const CACHE = 'tarvex-@VERSION@';
 const FILES = [@FILES@];
 // clang-format on
 
+// Every file of the version is fetched past the HTTP cache, so a host's max-age never puts
+// an older file into a newer version. A new version waits until the page lets it take over
+// (the page's Reload); the first one takes over at once.
 self.addEventListener('install', (event) => {
-    event.waitUntil(
-        caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
+    event.waitUntil(caches.open(CACHE).then(
+        (cache) => cache.addAll(FILES.map((file) => new Request(file, {cache: 'reload'})))));
+});
+
+self.addEventListener('message', (event) => {
+    if (event.data === 'skipWaiting') self.skipWaiting();
 });
 
 self.addEventListener('activate', (event) => {
@@ -45,8 +52,8 @@ self.addEventListener('fetch', (event) => {
     event.respondWith(caches.open(CACHE).then(async (cache) => {
         const hit = await cache.match(request, {ignoreSearch: true});
         if (hit) return hit;
-        const response = await fetch(request);
-        if (response.ok) cache.put(request, response.clone());
-        return response;
+        // Not a file of the version (the page and its module always are): from the network,
+        // never kept, so the cache holds one build only.
+        return fetch(request);
     }));
 });

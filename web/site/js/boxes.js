@@ -60,9 +60,21 @@ export async function chooseFromFolder(folder) {
     } catch {
         names = [];
     }
+    // Newest first by the time each was taken, which its name carries (an import changes
+    // a file's time, never its name): <ID>-<YYYYMMDD>-<HHMMSS>[-<n>].tcf.
+    const taken = (name) => {
+        const m = /^\d+-(\d{8})-(\d{6})(?:-(\d+))?\.tcf$/.exec(name);
+        return m ? `${m[1]}${m[2]}${m[3] ? m[3].padStart(4, '0') : '0001'}` : '';
+    };
+    const whenTaken = (f) => {
+        const m = /-(\d{4})(\d\d)(\d\d)-(\d\d)(\d\d)(\d\d)/.exec(f.name);
+        return m ? new Date(+m[1], m[2] - 1, +m[3], +m[4], +m[5], +m[6]) : new Date(f.stat.mtime);
+    };
     const files = names.map((name) => ({name, stat: FS.stat(`${folder}/${name}`)}))
                       .filter((f) => FS.isFile(f.stat.mode))
-                      .sort((a, b) => b.stat.mtime - a.stat.mtime || b.name.localeCompare(a.name));
+                      .sort(
+                          (a, b) => taken(b.name).localeCompare(taken(a.name)) ||
+                              b.stat.mtime - a.stat.mtime || b.name.localeCompare(a.name));
     const dialog = $('#chooser');
     $('#chooser-title').textContent = plainOf(caption('&Restore Previous Settings…', 'menu'));
     const body = $('#chooser-body');
@@ -84,7 +96,7 @@ export async function chooseFromFolder(folder) {
         name.textContent = f.name;
         const date = document.createElement('span');
         date.className = 'date';
-        date.textContent = new Date(f.stat.mtime).toLocaleString(page.lang);
+        date.textContent = whenTaken(f).toLocaleString(page.lang);
         label.append(input, name, date);
         list.append(label);
     });

@@ -1,51 +1,87 @@
-// Settings files: opened through the picker or a drop, saved into the file the user chose
-// or out as a download.
+// Settings files: opened through the picker or a drop, saved into the file they came from.
+// Each file taken in gets a module path of its own (a folder per file under the files
+// folder, the file's name kept), so two files of the same name never share one; the file
+// handle it came with belongs to that path. The module's save of such a path is written
+// through the handle when it is stored (Module.tarvexFileSink, called by the store), and a
+// failure there is the save's failure.
 import {askName, chooseFromFolder, withExtension} from './boxes.js';
 import {call} from './calls.js';
 import {$, page} from './page.js';
 
-export const imported = new Set();  // files the page itself put into the files folder in this call
-const handles = new Map();          // module path -> FileSystemFileHandle to write saved files into
-const launchFiles = [];  // files the system opened the app with, for once the dialog runs
+// A settings file is 85 bytes; anything beyond this is not one and is not read.
+export const MAX_SETTINGS_FILE = 64 * 1024;
 
-// Files a handler wrote into the files folder go to the file the user chose for them (File
-// System Access) or, without one, to the browser's downloads.
+export const imported = new Set();  // files the page itself put into the files folder in this call
+const handles = new Map();          // module path -> FileSystemFileHandle saves go to
+const downloads = [];               // saved files without a handle, for the browser's downloads
+const launchFiles = [];  // files the system opened the app with, for once the dialog runs
+let taken = 0;
+
+const hasSavePicker = () => typeof window.showSaveFilePicker === 'function';
+const isSettingsFile = (name) => /\.tcf$/i.test(name);
+
+// Where the file named name goes in the files folder: a folder of its own.
+export function newPath(name) {
+    taken += 1;
+    const folder =
+        `${page.Module.tarvexFilesFolder}/${Date.now().toString(36)}${taken.toString(36)}`;
+    page.Module.FS.mkdirTree(folder);
+    return `${folder}/${name.replace(/[/\\]/g, '_')}`;
+}
+
+// The file handed to the module under a path of its own; a file far larger than a settings
+// file is not read: its path names no file, so the module reports it cannot be loaded.
+async function writeImported(file, handle) {
+    const path = newPath(file.name);
+    if (handle) handles.set(path, handle);
+    if (file.size > MAX_SETTINGS_FILE) return path;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    page.Module.FS.writeFile(path, bytes);
+    imported.add(path);
+    // Kept for the recent-file list; a store that refuses leaves it for this visit.
+    page.Module.tarvexStore.put(path, bytes, false).catch(() => {});
+    return path;
+}
+
+async function writeThroughHandle(handle, bytes) {
+    if (handle.queryPermission &&
+        (await handle.queryPermission({mode: 'readwrite'})) !== 'granted') {
+        if ((await handle.requestPermission({mode: 'readwrite'})) !== 'granted')
+            throw new Error('writing the file was not allowed');
+    }
+    const writable = await handle.createWritable();
+    await writable.write(bytes);
+    await writable.close();
+}
+
+// The store's call for a file the module saved into the files folder: through its handle;
+// without one, into a file the user chooses now, or (no File System Access) a download.
+async function sink(path, bytes) {
+    let handle = handles.get(path);
+    if (!handle && hasSavePicker()) {
+        handle = await window.showSaveFilePicker(
+            {suggestedName: path.split('/').pop(), types: GYRO_FILES});
+        handles.set(path, handle);
+    }
+    if (handle)
+        await writeThroughHandle(handle, bytes);
+    else
+        downloads.push([path.split('/').pop(), bytes.slice()]);
+}
+
+// The saves without a handle go to the browser's downloads once the call has returned.
 export async function deliverWrittenFiles() {
-    const written = page.Module.tarvexWrittenFiles ? page.Module.tarvexWrittenFiles() : [];
-    for (const path of written) {
-        if (imported.has(path)) continue;
-        const bytes = page.Module.FS.readFile(path);
-        const handle = handles.get(path);
-        if (handle) {
-            try {
-                const writable = await handle.createWritable();
-                await writable.write(bytes);
-                await writable.close();
-                continue;
-            } catch (error) {
-                console.error('writing', path, error);
-            }
-        }
+    for (const [name, bytes] of downloads.splice(0)) {
         const url = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
         const a = document.createElement('a');
         a.href = url;
-        a.download = path.split('/').pop();
+        a.download = name;
         a.hidden = true;
         document.body.append(a);
         a.click();
         a.remove();
         setTimeout(() => URL.revokeObjectURL(url), 60000);
     }
-}
-
-async function writeImported(file, handle) {
-    const folder = page.Module.tarvexFilesFolder;
-    page.Module.FS.mkdirTree?.(folder);
-    const path = `${folder}/${file.name.replace(/[/\\]/g, '_')}`;
-    page.Module.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
-    imported.add(path);
-    if (handle) handles.set(path, handle);
-    return path;
 }
 
 function pickFile() {
@@ -85,13 +121,13 @@ const GYRO_FILES =
     [{description: 'Gyro Files (*.tcf)', accept: {'application/octet-stream': ['.tcf']}}];
 
 export async function chooseSaveAsFile() {
-    if (typeof window.showSaveFilePicker === 'function') {
+    if (hasSavePicker()) {
         try {
             const handle = await window.showSaveFilePicker({
                 suggestedName: 'settings.tcf',
                 types: GYRO_FILES,
             });
-            const path = `${page.Module.tarvexFilesFolder}/${withExtension(handle.name)}`;
+            const path = newPath(withExtension(handle.name));
             handles.set(path, handle);
             return path;
         } catch (error) {
@@ -114,12 +150,19 @@ export function wireFiles() {
         e.dataTransfer.dropEffect = 'copy';
     });
     document.addEventListener('drop', async (e) => {
-        if (!page.running || page.busy || !e.dataTransfer?.files.length) return;
-        e.preventDefault();
+        if (!e.dataTransfer?.files.length) return;
+        e.preventDefault();  // a file dropped is never opened by the browser itself
+        // Taken as the window takes a drop: exactly one settings file, anything else is
+        // ignored and nothing of it is read.
+        const files = e.dataTransfer.files;
+        if (!page.running || page.busy || files.length !== 1 || !isSettingsFile(files[0].name))
+            return;
+        const item = e.dataTransfer.items?.[0];
+        const handle = item?.getAsFileSystemHandle ? item.getAsFileSystemHandle() : null;
+        const file = files[0];
         imported.clear();
-        const paths = [];
-        for (const file of e.dataTransfer.files) paths.push(await writeImported(file));
-        await call('OnDropFiles', paths);
+        const path = await writeImported(file, await handle?.catch(() => null));
+        await call('OnDropFiles', [path]);
     });
     if ('launchQueue' in window) {
         window.launchQueue.setConsumer(async (params) => {
@@ -131,11 +174,7 @@ export function wireFiles() {
                 await call('OnDropFiles', launchFiles.splice(0));
         });
     }
-    window.addEventListener('beforeunload', (e) => {
-        if (!page.running || page.busy || !page.Module ||
-            !page.Module.tarvexQuery('HasUnwrittenData'))
-            return;
-        e.preventDefault();
-        e.returnValue = '';
-    });
 }
+
+// Called once the module is loaded.
+export function takeFileSink() { page.Module.tarvexFileSink = sink; }

@@ -9,7 +9,9 @@
 // keeps the posted file and sends the page to ./?shared.
 import {call} from './calls.js';
 import {renderCaption} from './captions.js';
+import {newPath} from './files.js';
 import {closeMenus} from './menus.js';
+import {showNotice} from './notice.js';
 import {$, command, page} from './page.js';
 
 const SHARE_COMMAND = 'share';       // the menu item's data-command
@@ -36,27 +38,12 @@ async function openPending() {
     const {bytes} = pending;
     const name = pending.name || `${page.texts.sharedFile}.tcf`;  // in the window's language
     pending = null;
-    const folder = page.Module.tarvexFilesFolder;
-    page.Module.FS.mkdirTree?.(folder);
-    const path = `${folder}/${name.replace(/[/\\]/g, '_')}`;
+    const path = newPath(name);
     page.Module.FS.writeFile(path, bytes);
     await call('OpenSharedFile', [path]);
 }
 
-function notice(text) {
-    let line = $('#page-notice');
-    if (!line) {
-        line = document.createElement('p');
-        line.id = 'page-notice';
-        line.className = 'page-notice';
-        line.setAttribute('role', 'status');
-        document.body.append(line);
-    }
-    line.textContent = text;
-    line.hidden = false;
-    clearTimeout(notice.timer);
-    notice.timer = setTimeout(() => (line.hidden = true), 6000);
-}
+const notice = (text) => showNotice('shared', text);
 
 async function shareSetup() {
     if (!page.running || page.busy) return;

@@ -1,9 +1,13 @@
 // The start screen and the dialog's life: the adapter's link chosen, the dialog started.
 import {call} from './calls.js';
 import {openLaunchFiles} from './files.js';
+import {checkAdapter, holdAdapter, letGoOfAdapter} from './lock.js';
 import {$, page} from './page.js';
+import {keepBackups} from './storage.js';
 
 export function showStart() {
+    letGoOfAdapter();  // the dialog's link is closed by now
+    checkAdapter();
     $('#window').hidden = true;
     $('#start').hidden = false;
     document.title = 'Tarvex';
@@ -12,6 +16,9 @@ export function showStart() {
 
 export async function startDialog(useVirtualGyro, port = null) {
     if (!page.Module) return;
+    // Another page holding the adapter keeps it: its start screen says so (a remembered
+    // adapter connecting by itself included).
+    if (!useVirtualGyro && !(await holdAdapter())) return;
     if (useVirtualGyro) {
         globalThis.tarvexPort = null;  // no link in the window
         page.Module.tarvexUseVirtualGyro();
@@ -29,6 +36,7 @@ export async function startDialog(useVirtualGyro, port = null) {
         return;
     }
     page.running = true;
+    if (!useVirtualGyro) keepBackups();
     performance.mark('tarvex-ready');
     document.documentElement.dataset.ready = '1';
     await openLaunchFiles();
@@ -55,14 +63,19 @@ export async function wireStart() {
     $('#no-serial').hidden = hasSerial || hasUsb;
     const connect = async (choose) => {
         if (!page.Module || page.busy) return;
+        if (!(await holdAdapter())) return;  // another page has it: the start screen says so
         let port = null;
         try {
             port = await choose();
         } catch (error) {
             $('#start-status').textContent = String(error.message || error);
+            letGoOfAdapter();
             return;
         }
-        if (port) await startDialog(false, port);  // cancelling the chooser changes nothing
+        if (port)
+            await startDialog(false, port);
+        else
+            letGoOfAdapter();  // cancelling the chooser changes nothing
     };
     $('#connect-serial').addEventListener('click', () => connect(serial.chooseSerialPort));
     $('#connect-usb').addEventListener('click', () => connect(usb.chooseUsbPort));

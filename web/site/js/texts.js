@@ -19,6 +19,14 @@ export const TEXTS = {
         saveName: 'File name',
         backups: 'Restore Previous Settings',
         noBackups: 'There are no backups yet.',
+        adapterBusy:
+            'Another Tarvex window is using the adapter. End the dialog there (File ▸ Exit) or close that window, then connect here.',
+        backupsMayBeCleared:
+            'This browser may clear the backups Tarvex keeps before every Write. Keep copies with File ▸ Export Backups.',
+        exportBackups: 'Export Backups',
+        backupsImported: 'Backups imported: ',
+        updateReady: 'A new version of Tarvex is ready.',
+        reload: 'Reload',
         stop: 'Error',
         information: 'Information',
         exclamation: 'Warning',
@@ -50,6 +58,14 @@ export const TEXTS = {
         saveName: 'Dateiname',
         backups: 'Vorherige Einstellungen wiederherstellen',
         noBackups: 'Es gibt noch keine Sicherungen.',
+        adapterBusy:
+            'Ein anderes Tarvex-Fenster verwendet den Adapter. Beenden Sie dort den Dialog (Datei ▸ Beenden) oder schließen Sie das Fenster und verbinden Sie sich dann hier.',
+        backupsMayBeCleared:
+            'Dieser Browser kann die Sicherungen löschen, die Tarvex vor jedem Schreiben anlegt. Bewahren Sie Kopien mit Datei ▸ Sicherungen exportieren auf.',
+        exportBackups: 'Sicherungen exportieren',
+        backupsImported: 'Importierte Sicherungen: ',
+        updateReady: 'Eine neue Version von Tarvex ist bereit.',
+        reload: 'Neu laden',
         stop: 'Fehler',
         information: 'Information',
         exclamation: 'Warnung',
@@ -82,6 +98,14 @@ export const TEXTS = {
         saveName: 'ファイル名',
         backups: '以前の設定を復元',
         noBackups: 'バックアップはまだありません。',
+        adapterBusy:
+            '別の Tarvex ウィンドウがアダプタを使用しています。そちらでダイアログを終了する (ファイル ▸ 終了) か、そのウィンドウを閉じてから、ここで接続してください。',
+        backupsMayBeCleared:
+            'このブラウザは、Tarvex が書き込みのたびに作成するバックアップを削除することがあります。ファイル ▸ バックアップをエクスポートでコピーを保存してください。',
+        exportBackups: 'バックアップをエクスポート',
+        backupsImported: 'インポートしたバックアップ: ',
+        updateReady: 'Tarvex の新しいバージョンを利用できます。',
+        reload: '再読み込み',
         stop: 'エラー',
         information: '情報',
         exclamation: '警告',
