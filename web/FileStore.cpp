@@ -6,6 +6,7 @@
 #include <emscripten.h>
 
 #include <string>
+#include <string_view>
 
 #include "gyro/FileCommit.h"
 #include "sim/StateFile.h"
@@ -39,7 +40,12 @@ EM_JS(void, js_store_state, (const char* path, const unsigned char* bytes, int s
 
 // clang-format on
 
+// Only the folders that survive a visit are kept; a file elsewhere (a copy made in /tmp for
+// Share Setup) is the module's own for the moment, and saving it needs no wait.
+constexpr std::string_view kKeptRoot = "/tarvex/";
+
 FileResult Commit(const std::string& path, const std::uint8_t* bytes, std::size_t size) {
+    if (path.compare(0, kKeptRoot.size(), kKeptRoot) != 0) return FileResult::Ok;
     switch (js_store_commit(path.c_str(), bytes, static_cast<int>(size))) {
         case 0:
             return FileResult::Ok;

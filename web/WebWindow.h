@@ -23,7 +23,7 @@
 //                                          dialog is not started.
 //   Module.tarvexQuery('HasUnwrittenData' | 'LimitProcedureRunning') -> bool  (sync; only
 //                                  while no call runs)
-//   Module.tarvexSaveCopy(path) -> bool   the window's settings file (what Save writes) at
+//   await Module.tarvexSaveCopy(path) -> bool   the window's settings file (what Save writes) at
 //                                  path, nothing remembered (Share Setup)
 //   Module.tarvexCaption(source, comment = '') -> the window's caption in the language
 //   Module.tarvexText(id) -> string-table text (101..136, and 0xF11A / 0xF114)

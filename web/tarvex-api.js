@@ -22,7 +22,8 @@ let tarvexBusy = false;
 let tarvexPostScheduled = false;
 
 // Handlers that come often and use no stored file.
-const tarvexNoFiles = new Set(['OnSliderScroll', 'OnChannelSelected', 'OnAbout']);
+const tarvexNoFiles =
+    new Set(['OnSliderScroll', 'OnChannelSelected', 'OnAbout', 'UpdateRecentMenu']);
 
 function tarvexTurn(work) {
     const turn = tarvexTurns.then(async function() {
@@ -98,9 +99,13 @@ Module['tarvexQuery'] = function(name) {
 
 // The window's settings file (what Save writes) at path in the module's files; false when
 // it could not be written.
+// A call of its own in the queue: saving may wait on the browser's storage.
 Module['tarvexSaveCopy'] = function(path) {
-    tarvexWhenIdle('tarvexSaveCopy');
-    return ccall('tarvex_save_copy', 'number', ['string'], [String(path)]) === 1;
+    return tarvexTurn(async function() {
+        const result =
+            await ccall('tarvex_save_copy', 'number', ['string'], [String(path)], {async: true});
+        return result === 1;
+    });
 };
 
 Module['tarvexCaption'] = function(source, comment) {

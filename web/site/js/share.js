@@ -46,9 +46,11 @@ async function openPending() {
 const notice = (text) => showNotice('shared', text);
 
 async function shareSetup() {
+    // The menu's own call (the recent files brought up to date) may still run.
+    await page.Module.tarvexIdle();
     if (!page.running || page.busy) return;
     const temp = '/tmp/tarvex-share.tcf';
-    if (!page.Module.tarvexSaveCopy(temp)) return;
+    if (!(await page.Module.tarvexSaveCopy(temp))) return;
     const bytes = page.Module.FS.readFile(temp);
     page.Module.FS.unlink(temp);
     const url = `${location.origin}${location.pathname}#tcf=${toBase64Url(bytes)}`;
