@@ -7,7 +7,7 @@ import net from 'node:net';
 import readline from 'node:readline';
 import puppeteer from 'puppeteer-core';
 
-import {answer, idle, message, ready, settle} from '../page-harness.mjs';
+import {answer, message} from '../page-harness.mjs';
 
 // The DevTools pipe's messages end with a NUL byte.
 class SocketTransport {
@@ -34,9 +34,35 @@ class SocketTransport {
     close() { this.socket.destroy(); }
 }
 
+// The page harness's waits, polling every 100 ms instead of every frame: the guest's
+// emulated processors have no time to spare for frames nobody looks at.
+const poll = {
+    polling: 100
+};
+async function idle(page) {
+    await page.waitForFunction(() => !document.documentElement.classList.contains('busy'), poll);
+    await page.evaluate(() => globalThis.tarvexModule.tarvexIdle());
+}
+async function ready(page) {
+    await page.waitForFunction(() => document.documentElement.dataset.ready === '1', poll);
+    await idle(page);
+}
+async function settle(page) {
+    await page.waitForFunction(
+        () => !document.documentElement.classList.contains('busy') ||
+            document.querySelector('dialog[open]'),
+        poll);
+    return !!(await page.$('dialog[open]'));
+}
+
 let browser = null;
 let page = null;
 const log = [];  // the page's console and errors, for a failing step's report
+const note = (text) => {
+    text = `${new Date().toISOString()} ${text}`;
+    log.push(text);
+    console.error(text);
+};
 
 const commands = {
     // Connects to the guest's Chromium.
@@ -56,11 +82,19 @@ const commands = {
     // Loads the page. With chooser, the browser's choosers (which a headless browser cannot
     // show) give the first adapter the policies granted, as a user choosing it would.
     async open({url, chooser, skipBaud}) {
+        const opened = Date.now();
         page = await browser.newPage();
-        page.setDefaultTimeout(90000);
-        page.on('console', (m) => log.push(`${m.type()}: ${m.text()}`));
-        page.on('pageerror', (e) => log.push(`pageerror: ${e}`));
+        // The guest's processors are emulated, on a shared machine.
+        page.setDefaultTimeout(120000);
+        page.setDefaultNavigationTimeout(240000);
+        page.on('console', (m) => note(`${m.type()}: ${m.text()}`));
+        page.on('pageerror', (e) => note(`pageerror: ${e}`));
         await page.setViewport({width: 1280, height: 800});
+        // The offline copy would fetch the whole site again meanwhile; it is not tested here.
+        await page.evaluateOnNewDocument(() => {
+            if (navigator.serviceWorker)
+                navigator.serviceWorker.register = () => Promise.reject(new Error('not here'));
+        });
         if (chooser) {
             await page.evaluateOnNewDocument(() => {
                 const none = () => new DOMException('no adapter granted', 'NotFoundError');
@@ -81,9 +115,16 @@ const commands = {
             });
         }
         await page.goto(url, {waitUntil: 'load'});
+        const loaded = Date.now();
         await page.waitForFunction(
             () => globalThis.tarvexModule &&
-                ![...document.querySelectorAll('.start-buttons button')].some((b) => b.disabled));
+                ![...document.querySelectorAll('.start-buttons button')].some((b) => b.disabled),
+            poll);
+        // Where the time went: the page's own marks, the load, the module.
+        const timing = await page.evaluate(
+            () => Object.fromEntries(performance.getEntriesByType('mark').map(
+                (m) => [m.name, Math.round(m.startTime)])));
+        Object.assign(timing, {load: loaded - opened, module: Date.now() - loaded});
         if (skipBaud) {
             // A self-check: the links no longer pass the page's baud rate on.
             await page.evaluate(async () => {
@@ -96,13 +137,15 @@ const commands = {
             });
         }
         return await page.evaluate(
-            async () => ({
+            async (timing) => ({
+                timing,
                 granted: {
                     serial: (await navigator.serial.getPorts()).length,
                     usb: (await navigator.usb.getDevices()).length,
                 },
                 claimFailed: (await import('/js/texts.js')).TEXTS.en.usbClaimFailed,
-            }));
+            }),
+            timing);
     },
 
     // Clicks a start screen button: the dialog starts, or the start screen says why not.
@@ -110,7 +153,8 @@ const commands = {
         await page.click(`#connect-${link}`);
         await page.waitForFunction(
             () => document.documentElement.dataset.ready === '1' ||
-                document.querySelector('#start-status').textContent !== '');
+                document.querySelector('#start-status').textContent !== '',
+            poll);
         const status = await page.$eval('#start-status', (e) => e.textContent);
         if (status) {
             await page.$eval('#start-status', (e) => (e.textContent = ''));
@@ -174,11 +218,14 @@ const lines = readline.createInterface({input: process.stdin});
 for await (const line of lines) {
     const {id, command, ...args} = JSON.parse(line);
     let reply;
+    const t0 = Date.now();
+    console.error(`${new Date().toISOString()} ${command} ${JSON.stringify(args)}`);
     try {
         reply = {id, ok: true, result: await commands[command](args)};
     } catch (error) {
         reply = {id, ok: false, error: String(error && error.stack || error)};
     }
+    console.error(`${new Date().toISOString()} ${command}: ${Date.now() - t0} ms`);
     process.stdout.write(JSON.stringify(reply) + '\n');
     if (command === 'close') break;
 }

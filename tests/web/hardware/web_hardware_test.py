@@ -92,10 +92,6 @@ exec chroot /newroot /bin/sh /tmp/guest.sh
 GUEST = r"""export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 # Chromium lists a serial port by udev's properties.
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1
-udevadm trigger --action=add
-udevadm settle --timeout=60
-n=0
-while [ ! -e /dev/ttyUSB0 ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done
 mkdir -p /etc/chromium/policies/managed
 cat > /etc/chromium/policies/managed/tarvex.json <<EOF
 {"SerialAllowUsbDevicesForUrls": [@GRANT@], "WebUsbAllowDevicesForUrls": [@GRANT@]}
@@ -111,9 +107,20 @@ EOF
 busybox ip link set lo up
 busybox httpd -p 127.0.0.1:@PORT@ -h /tmp/site -c /tmp/httpd.conf
 for p in /sys/class/virtio-ports/*; do [ "$(cat $p/name)" = devtools ] && pipe=/dev/${p##*/}; done
+# Chromium starts while udev goes through the devices; what it does in the background
+# (updates, translation, sync) is off.
 @CHROMIUM@ --headless=new --no-sandbox --disable-gpu --no-zygote --no-first-run \
-    --user-data-dir=/tmp/profile --lang=en-US --remote-debugging-pipe about:blank \
+    --user-data-dir=/tmp/profile --lang=en-US --remote-debugging-pipe \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --disable-default-apps --disable-extensions --disable-breakpad --mute-audio \
+    --disable-features=Translate,OptimizationHints,MediaRouter about:blank \
     3<>$pipe 4>&3 </dev/null >/tmp/chromium.log 2>&1 &
+# The adapter's USB device and its serial port, with udev's properties.
+udevadm trigger --action=add --subsystem-match=usb --subsystem-match=usb-serial \
+    --subsystem-match=tty
+udevadm settle --timeout=60
+n=0
+while [ ! -e /dev/ttyUSB0 ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done
 """
 
 
@@ -308,6 +315,7 @@ class Driver:
 
     def __call__(self, command, timeout=120, **args):
         """The command's result; its error raises Failure."""
+        t0 = now()
         self.next_id += 1
         key = self.next_id
         self.process.stdin.write((json.dumps(dict(args, id=key, command=command)) + "\n").encode())
@@ -320,7 +328,7 @@ class Driver:
         reply = self.replies.pop(key)
         if not reply["ok"]:
             raise Failure(f"the page driver's {command} failed: {reply['error']}")
-        hw.debug(f"driver {command} -> {reply['result']}")
+        hw.debug(f"driver {command} {now() - t0:.1f} s -> {reply['result']}")
         return reply["result"]
 
     def stop(self):
@@ -396,9 +404,10 @@ class Session:
         self.expect(self.page("value", control=SLIDER) == changed["after"],
                     f"the read back shows the changed value {changed['after']}")
 
-    def unplug(self, during):
+    def unplug(self, during, then_write=True):
         """Pulls the adapter during a Read (its request sent, the reply 700 ms late: it would
-        have been read) or a Write (after its third page)."""
+        have been read) or a Write (after its third page), and plugs it back; then_write: the
+        next Write succeeds."""
         chip = self.chip
         chip.reset_step()
         pulled = {}
@@ -421,10 +430,9 @@ class Session:
         if "at" in pulled:
             self.checks.figure(f"{self.name}: unplugged during {during}, the message "
                                f"{ended - pulled['at']:.2f} s after device_del")
-        self.replug()
+        self.replug(then_write)
 
-    def replug(self):
-        """Plugs the adapter back; the next Write succeeds."""
+    def replug(self, then_write):
         hw.plug_back(self.rig, self.chip)
         rc, out, _, _ = self.rig.run(
             "replugged", "n=0; while [ ! -e /dev/ttyUSB0 ] && [ $n -lt 300 ]; do sleep 0.1; "
@@ -432,6 +440,8 @@ class Session:
         self.rig.map_addresses()
         if rc != 0:
             raise Failure(f"the guest does not see the adapter plugged back ({out!r})")
+        if not then_write:
+            return
         if self.args.page_remembers:
             # The page takes the adapter back under the same window.
             where = self.page("where")
@@ -453,8 +463,9 @@ class Session:
 
 def run_links(rig, page, checks, args):
     chip = rig.chips[0]
-    opened = page("open", url=ORIGIN + "/", chooser=not args.page_remembers,
+    opened = page("open", timeout=300, url=ORIGIN + "/", chooser=not args.page_remembers,
                   skipBaud=args.self_check == "baud")
+    checks.figure(f"the page's start (ms): {opened['timing']}")
     checks.expect(opened["granted"] == {"serial": 1, "usb": 1},
                   f"the policies grant the page the adapter for Web Serial and WebUSB "
                   f"({opened['granted']})")
@@ -468,8 +479,8 @@ def run_links(rig, page, checks, args):
         return
     serial.read("Read")
     serial.write_and_read_back()
-    serial.unplug("Read")
     serial.unplug("Write")
+    serial.unplug("Read", then_write=False)  # plugged back for WebUSB
     page("toStart")
 
     # -- WebUSB: first refused while ftdi_sio holds the interface, then over usbfs
@@ -487,8 +498,8 @@ def run_links(rig, page, checks, args):
                f"divisor for 9600 Bd, 8E2 ({[f'{r:#x}/{v:#x}' for r, v in chip.controls]})")
     usb.read("Read")
     usb.write_and_read_back()
-    usb.unplug("Read")
     usb.unplug("Write")
+    usb.unplug("Read", then_write=False)
 
 
 def main():
@@ -525,9 +536,10 @@ def main():
         rig.map_addresses()
         page = Driver(rig, args.node)
         t0 = now()
-        version_info = page("connect", socket=rig.devtools)
+        version_info = page("connect", timeout=300, socket=rig.devtools)
         checks.figure(f"{version_info['version']} answered {now() - t0:.1f} s after the boot")
         run_links(rig, page, checks, args)
+        hw.debug("page log:\n" + "\n".join(page("log")))
     except Failure as e:
         checks.failures.append(str(e))
         print(f"FAIL  {e}", flush=True)
