@@ -205,6 +205,12 @@ const commands = {
                              }));
     },
 
+    // Waits until the dialog runs on an adapter the page found by itself.
+    async waitReady() {
+        await ready(page);
+        return commands.where();
+    },
+
     async log() { return log.splice(0); },
 
     async close() {

@@ -159,7 +159,7 @@ def build_initramfs(version, out):
     with open("/bin/busybox", "rb") as f:
         cpio.add_file("bin/busybox", f.read())
     cpio.add_char_device("dev/console", 5, 1)
-    for d in ("proc", "sys", "sbin", "usr/bin", "usr/sbin"):
+    for d in ("proc", "sys", "sbin", "usr", "usr/bin", "usr/sbin"):
         cpio.entries[d] = (0o040755, b"", 0, 0)
     modules = module_order(version, WANTED_MODULES)
     for m in modules:
@@ -373,7 +373,7 @@ class Session:
     def unbind_serial_driver(self):
         rc, out, err, _ = self.rig.run(
             "unbind", "cd /sys/bus/usb/drivers/ftdi_sio && for i in *:*; do "
-            "echo -n $i > unbind && echo $i; done")
+            "echo -n $i > unbind && echo $i; done", 60)
         if rc != 0 or not out:
             raise Failure(f"ftdi_sio could not be unbound (rc {rc}: {out!r} {err!r})")
 
@@ -436,7 +436,7 @@ class Session:
         hw.plug_back(self.rig, self.chip)
         rc, out, _, _ = self.rig.run(
             "replugged", "n=0; while [ ! -e /dev/ttyUSB0 ] && [ $n -lt 300 ]; do sleep 0.1; "
-            "n=$((n+1)); done; udevadm settle; ls /dev/ttyUSB0")
+            "n=$((n+1)); done; udevadm settle; ls /dev/ttyUSB0", 120)
         self.rig.map_addresses()
         if rc != 0:
             raise Failure(f"the guest does not see the adapter plugged back ({out!r})")
@@ -473,8 +473,9 @@ def run_links(rig, page, checks, args):
     # -- Web Serial, through ftdi_sio
     serial = Session(rig, page, checks, chip, "serial", args)
     if args.page_remembers:
-        where = page("where")
-        serial.expect(where["ready"], f"the page connects without a chooser ({where})")
+        where = page("waitReady")
+        serial.expect(where["ready"] and not where["start"],
+                      f"the page connects without a chooser ({where})")
     elif not serial.start():
         return
     serial.read("Read")
@@ -521,6 +522,8 @@ def main():
                               (os.path.join(args.site, "tarvex.wasm"), "scripts/web.sh builds")):
             if not os.path.exists(path):
                 raise Failure(f"{path} is missing ({package})")
+        if shutil.which(args.node) is None:
+            raise Failure(f"{args.node} is missing (nodejs; scripts/setup.sh installs it)")
         if not os.path.isdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
                                           "node_modules", "puppeteer-core")):
             raise Failure("tests/web/node_modules is missing (scripts/web.sh runs npm ci)")
