@@ -222,12 +222,12 @@ describe('WebUSB port', () => {
                 __fakeUsb.inTransfers.length = 0;
                 await port.read(1, 150);
                 const open = __fakeUsb.inTransfers.length;
-                await sleep(300);
+                await sleep(1100);
                 const idle = await count(500);
                 // Bytes that come while nobody asks wait in the chip.
                 await port.write(Uint8Array.from(request));
                 const reply = await port.read(101, 1000);
-                await sleep(400);
+                await sleep(1100);
                 port.device.fromGyro([1, 2, 3]);
                 const idleAgain = await count(300);
                 const waiting = await port.read(3, 500);

@@ -430,6 +430,8 @@ class Session:
         if "at" in pulled:
             self.checks.figure(f"{self.name}: unplugged during {during}, the message "
                                f"{ended - pulled['at']:.2f} s after device_del")
+        else:
+            raise Failure(f"{self.name}: the {during} never reached the point of the unplug")
         self.replug(then_write)
 
     def replug(self, then_write):

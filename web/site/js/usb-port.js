@@ -18,7 +18,7 @@
 // sends what it has when its latency timer runs out (status bytes alone when it has
 // nothing), so the timer is set short (2 ms) for the reply's last bytes. That costs an IN
 // transfer every 2 ms, so the link stops asking once no read has waited and nothing was
-// written for a while (the gyro speaks only when asked; whatever came meanwhile stays in the
+// written for a second (the gyro speaks only when asked; whatever came meanwhile stays in the
 // chip's receive buffer), and asks again with the next read or write.
 //
 // A write is one bulk OUT transfer: the host sends it in 64-byte packets and the chip takes
@@ -39,7 +39,11 @@ const STATUS_BYTES = 2;
 const LINE_STATUS_ERRORS = [[0x02, 'overrun'], [0x04, 'parity'], [0x08, 'framing']];
 const IN_PACKETS = 8;  // packets one IN transfer may bring
 const LATENCY_MS = 2;
-const IDLE_MS = 250;  // no IN transfer this long after the last read or write
+// No IN transfer this long after the last read or write. Longer than a command's pauses (the
+// 500 ms after the wake-up burst), so what comes during a command is taken and a purge
+// drops it here even where a chip's own purge does not (QEMU's takes the values the other
+// way round).
+const IDLE_MS = 1000;
 
 // The chip's vendor requests and their values.
 const SIO_RESET = 0;
