@@ -117,8 +117,9 @@ try {
             `${key}.read.${stage}.median: ${f(median(times))} ms (floor ${f(floors[stage])})`);
     }
     if (link === 'usb') {
-        // The page idle after its Reads: the IN transfers the link asks for in 2 s.
-        await new Promise((resolve) => setTimeout(resolve, 1000));
+        // The page idle after its Reads: the IN transfers the link asks for in 2 s, from 1.5 s
+        // after the last Read.
+        await new Promise((resolve) => setTimeout(resolve, 1500));
         const idle = await page.evaluate(async () => {
             __fakeUsb.inTransfers.length = 0;
             await new Promise((resolve) => setTimeout(resolve, 2000));
