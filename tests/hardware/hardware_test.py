@@ -157,25 +157,9 @@ def module_bytes(version, name):
     return data
 
 
-INIT = r"""#!/bin/busybox sh
-/bin/busybox --install -s
-export PATH=/opt/tarvex/bin:/bin:/sbin:/usr/bin:/usr/sbin HOME=/tmp LC_ALL=C.UTF-8
-# For a sanitizer build: reports on standard error, the first one ends the program; the
-# steps that preload a library need the order check off.
-export ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:halt_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev
-mount -t tmpfs tmpfs /tmp
-for m in @MODULES@; do insmod /modules/$m.ko || echo "@@FAILED insmod $m"; done
-# Both chips enumerated and bound to ftdi_sio.
-n=0
-while [ "$(ls /sys/bus/usb-serial/devices 2>/dev/null | wc -l)" -lt @CHIPS@ ] && [ $n -lt 600 ]; do
-    sleep 0.1; n=$((n+1))
-done
-cp /opt/tarvex/bin/tarvex-cli /opt/tarvex/bin/tarvex-cli.real
-stty -echo 2>/dev/null
+# The guest's side of the console: runs the steps Rig.run sends over it, after saying how
+# many USB serial ports the kernel made.
+STEP_LOOP = r"""stty -echo 2>/dev/null
 # A step: its output, its exit status and its start and end on the guest's clock.
 step() {
     name=$1; shift
@@ -196,6 +180,27 @@ while true; do
 done
 poweroff -f
 """
+
+
+INIT = r"""#!/bin/busybox sh
+/bin/busybox --install -s
+export PATH=/opt/tarvex/bin:/bin:/sbin:/usr/bin:/usr/sbin HOME=/tmp LC_ALL=C.UTF-8
+# For a sanitizer build: reports on standard error, the first one ends the program; the
+# steps that preload a library need the order check off.
+export ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mount -t tmpfs tmpfs /tmp
+for m in @MODULES@; do insmod /modules/$m.ko || echo "@@FAILED insmod $m"; done
+# Both chips enumerated and bound to ftdi_sio.
+n=0
+while [ "$(ls /sys/bus/usb-serial/devices 2>/dev/null | wc -l)" -lt @CHIPS@ ] && [ $n -lt 600 ]; do
+    sleep 0.1; n=$((n+1))
+done
+cp /opt/tarvex/bin/tarvex-cli /opt/tarvex/bin/tarvex-cli.real
+""" + STEP_LOOP
 
 
 def build_initramfs(args, version, out):
@@ -242,21 +247,36 @@ class Chip:
         self.index = index
         self.serial = serial
         self.qdev = f"chip{index}"
-        self.socket_path = os.path.join(rig.work, f"line{index}.sock")
-        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.listener.bind(self.socket_path)
-        self.listener.listen(1)
         self.conn = None
+        self.listen()
         lib = rig.gyro_lib
         self.gyro = lib.host_gyro_new(record)
         self.address = None  # (bus, address) on the guest's USB, from QEMU's monitor
         self.line = {}  # the chip's line settings, as the trace reports them
         self.reset_step()
 
+    def listen(self):
+        """The chip's serial side is a Unix socket that QEMU connects to."""
+        self.socket_path = os.path.join(self.rig.work, f"line{self.index}.sock")
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(self.socket_path)
+        self.listener.listen(1)
+
+    def chardev(self):
+        return f"socket,id=line{self.index},path={self.socket_path}"
+
+    def close_line(self):
+        self.listener.close()
+        try:
+            os.unlink(self.socket_path)
+        except OSError:
+            pass
+
     def reset_step(self):
         """Clears what a step observed and restores the gyro's normal behaviour."""
         self.silent = False
         self.reply_delay_ms = 0
+        self.corrupt_reply = False  # a self-check: the reply's image no longer sums to 0
         self.held = bytearray()  # the chip's receive buffer, kept here
         self.handing = False  # bytes go to the chip: a read request is being answered
         self.line_free = 0.0
@@ -267,7 +287,12 @@ class Chip:
         self.on_event = None  # called with each event, for steps that act on one
 
     def accept(self):
-        self.conn, _ = self.listener.accept()
+        self.listener.settimeout(20)
+        try:
+            self.conn, _ = self.listener.accept()
+        except socket.timeout:
+            raise Failure("QEMU did not connect to the chips' serial sides:\n" +
+                          self.rig.drain_stderr())
         self.conn.setblocking(False)
         self.rig.selector.register(self.conn, selectors.EVENT_READ, self.on_readable)
 
@@ -315,6 +340,8 @@ class Chip:
                 # Everything up to this request's echo, then the reply, reaches the chip.
                 body = (ctypes.c_uint8 * 84)()
                 lib.host_gyro_reply(self.gyro, body)
+                if self.corrupt_reply:
+                    body[83] ^= 0x01
                 if self.silent:
                     self.deliveries[-1] = (echo_end, bytes(data), True)
                 else:
@@ -395,7 +422,7 @@ class Rig:
             "-device", "qemu-xhci,id=xhci",
         ]
         for chip in self.chips:
-            cmd += ["-chardev", f"socket,id=line{chip.index},path={chip.socket_path}",
+            cmd += ["-chardev", chip.chardev(),
                     "-device", self.chip_device(chip)]
         return cmd
 
@@ -411,14 +438,9 @@ class Rig:
                                 (self.qemu.stderr, self.on_trace)):
             os.set_blocking(stream.fileno(), False)
             self.selector.register(stream, selectors.EVENT_READ, handler)
-        for chip in self.chips:
-            chip.listener.settimeout(20)
-            try:
-                chip.accept()
-            except socket.timeout:
-                raise Failure("QEMU did not connect to the chips' serial sides:\n" +
-                              self.drain_stderr())
         self.qmp = self.connect_qmp()
+        for chip in self.chips:
+            chip.accept()
 
     def drain_stderr(self):
         try:
@@ -444,11 +466,7 @@ class Rig:
     def stop(self):
         self.end_qemu()
         for chip in self.chips:
-            chip.listener.close()
-            try:
-                os.unlink(chip.socket_path)
-            except OSError:
-                pass
+            chip.close_line()
         self.log.close()
         self.trace_log.close()
 
@@ -479,22 +497,25 @@ class Rig:
                 continue
             event, bus, address, rest = m.group(1), int(m.group(2)), int(m.group(3)), m.group(4)
             chip = next((c for c in self.chips if c.address == (bus, address)), None)
-            if chip is None:
-                continue
-            if event == "set_baud":
-                chip.line["baud"] = int(rest.split()[-1])
-            elif event == "set_data":
-                d = re.search(r"parity (\S), data bits (\d+), stop bits (\d+)", rest)
-                if d:
-                    chip.line.update(parity=d.group(1).lower(), data=int(d.group(2)),
-                                     stop=int(d.group(3)))
-            elif event == "reset":
+            if chip is not None:
+                self.on_chip_trace(chip, event, rest)
+
+    def on_chip_trace(self, chip, event, rest):
+        """What the chip was told, from one line of QEMU's trace."""
+        if event == "set_baud":
+            chip.line["baud"] = int(rest.split()[-1])
+        elif event == "set_data":
+            d = re.search(r"parity (\S), data bits (\d+), stop bits (\d+)", rest)
+            if d:
+                chip.line.update(parity=d.group(1).lower(), data=int(d.group(2)),
+                                 stop=int(d.group(3)))
+        elif event == "reset":
+            chip.purge()
+        elif event == "handle_control":
+            r = re.search(r"control 0x([0-9a-f]+), value 0x([0-9a-f]+)", rest)
+            # Vendor request 0 (reset): value 0 resets the chip, 1 and 2 purge a buffer.
+            if r and int(r.group(1), 16) == 0x4000:
                 chip.purge()
-            elif event == "handle_control":
-                r = re.search(r"control 0x([0-9a-f]+), value 0x([0-9a-f]+)", rest)
-                # Vendor request 0 (reset): value 0 resets the chip, 1 and 2 purge a buffer.
-                if r and int(r.group(1), 16) == 0x4000:
-                    chip.purge()
 
     def pump(self, timeout):
         """Handles everything due within timeout seconds."""
@@ -575,10 +596,12 @@ class Rig:
 
     # -- the guest
 
+    def accels(self):
+        """The accelerators to try, in order."""
+        return (["kvm"] if os.access("/dev/kvm", os.R_OK | os.W_OK) else []) + ["tcg"]
+
     def boot(self, kernel, initramfs):
-        accels = ["tcg"]
-        if os.access("/dev/kvm", os.R_OK | os.W_OK):
-            accels.insert(0, "kvm")
+        accels = self.accels()
         for accel in accels:
             t0 = now()
             try:

@@ -166,7 +166,7 @@ describe('Web Serial port', () => {
         });
 
     test(
-        'a long write returns when the rest fits the 256-byte transmit buffer; writes keep their order',
+        'a long write returns when the rest fits the 128-byte transmit buffer; writes keep their order',
         async () => {
             const {page, gyro} = await portPage({lineTiming: true});
             // Each write as the line gets it, with the bytes it still carried then.
@@ -182,10 +182,10 @@ describe('Web Serial port', () => {
                 const echo = Array.from(await port.read(1025, 3000));
                 return {written, echo: echo.length, order: echo.findIndex((b) => b !== 0x55)};
             });
-            // The burst's head went through the line before its last 256 bytes were handed over.
-            assert.deepEqual(writes.map(([n]) => n), [744, 256, 25]);
+            // The burst's head went through the line before its last 128 bytes were handed over.
+            assert.deepEqual(writes.map(([n]) => n), [872, 128, 25]);
             assert.ok(
-                writes[1][1] <= 4, `bytes still on the line before the last 256: ${writes[1][1]}`);
+                writes[1][1] <= 4, `bytes still on the line before the last 128: ${writes[1][1]}`);
             assert.deepEqual(got, {written: [1000, 25], echo: 1025, order: 1000});
             assert.deepEqual(gyro.frames.map((f) => f.length), [25]);
             await page.close();
@@ -227,6 +227,34 @@ describe('Web Serial port', () => {
                 await page.close();
             }
         });
+
+    test('a line error with the reply fails that read once; a break does not', async () => {
+        for (const [name, first] of [
+                 ['ParityError', {ftStatus: 4}], ['FramingError', {ftStatus: 4}],
+                 ['BufferOverrunError', {ftStatus: 4}], ['BreakError', 101]]) {
+            const {page, gyro} = await portPage();
+            const request = wireFrame(gyro.record, 0, READ_REQUEST);
+            const got = await page.evaluate(async (request, name) => {
+                const ask = async () => {
+                    await port.purge(1);
+                    await port.write(Uint8Array.from(request));
+                    return port.read(101, 1000).then(
+                        (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
+                };
+                __fakeSerial.lineError = name;
+                const spoiled = await ask();
+                // Without a read waiting, the error fails the next read instead.
+                __fakeSerial.lineError = name;
+                await port.write(Uint8Array.from(request));
+                while (port.queued() < 101) await new Promise((r) => setTimeout(r, 2));
+                const later = await port.read(101, 1000).then(
+                    (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
+                return [spoiled, later, await ask(), disconnects];
+            }, request, name);
+            assert.deepEqual(got, [first, first, 101, 0], name);
+            await page.close();
+        }
+    });
 });
 
 // ---- The page over Web Serial ------------------------------------------------------------------

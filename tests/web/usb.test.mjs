@@ -204,6 +204,70 @@ describe('WebUSB port', () => {
                 await page.close();
             }
         });
+
+    test(
+        'idle, the link stops asking for IN packets; a read or write asks again and loses nothing',
+        async () => {
+            const {page, gyro} = await portPage({lineTiming: true});
+            const request = wireFrame(gyro.record, 0, READ_REQUEST);
+            const got = await page.evaluate(async (request) => {
+                const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+                const count = async (ms) => {
+                    __fakeUsb.inTransfers.length = 0;
+                    await sleep(ms);
+                    return __fakeUsb.inTransfers.length;
+                };
+                // While a read waits the link polls: at 2 ms latency about 500 transfers a
+                // second.
+                __fakeUsb.inTransfers.length = 0;
+                await port.read(1, 150);
+                const open = __fakeUsb.inTransfers.length;
+                await sleep(1100);
+                const idle = await count(500);
+                // Bytes that come while nobody asks wait in the chip.
+                await port.write(Uint8Array.from(request));
+                const reply = await port.read(101, 1000);
+                await sleep(1100);
+                port.device.fromGyro([1, 2, 3]);
+                const idleAgain = await count(300);
+                const waiting = await port.read(3, 500);
+                return {open, idle, reply: reply.length, idleAgain, waiting: Array.from(waiting)};
+            }, request);
+            assert.ok(got.open >= 10, `transfers while in use: ${got.open}`);
+            assert.deepEqual(
+                [got.idle, got.reply, got.idleAgain, got.waiting], [0, 101, 0, [1, 2, 3]]);
+            await page.close();
+        });
+
+    test('error flags in a packet\'s line status fail the read of its bytes once', async () => {
+        // Overrun, parity and framing spoil the bytes; break, and the transmitter's empty
+        // flags every packet carries, do not.
+        for (const [flags, first] of [
+                 [0x02, {ftStatus: 4}], [0x04, {ftStatus: 4}], [0x08, {ftStatus: 4}],
+                 [0x0e, {ftStatus: 4}], [0x10, 101]]) {
+            const {page, gyro} = await portPage();
+            const request = wireFrame(gyro.record, 0, READ_REQUEST);
+            const got = await page.evaluate(async (request, flags) => {
+                const ask = async () => {
+                    await port.purge(1);
+                    await port.write(Uint8Array.from(request));
+                    return port.read(101, 1000).then(
+                        (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
+                };
+                __fakeUsb.lineStatus = flags;
+                const spoiled = await ask();
+                // Without a read waiting, the flags fail the next read instead.
+                __fakeUsb.lineStatus = flags;
+                await port.write(Uint8Array.from(request));
+                while (port.queued() < 101) await new Promise((r) => setTimeout(r, 2));
+                const later = await port.read(101, 1000).then(
+                    (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
+                return [spoiled, later, await ask(), disconnects];
+            }, request, flags);
+            assert.deepEqual(got, [first, first, 101, 0], `flags ${flags}`);
+            await page.close();
+        }
+    });
 });
 
 // ---- The page over WebUSB ----------------------------------------------------------------------

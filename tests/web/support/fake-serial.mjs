@@ -5,16 +5,19 @@
 // requests (requestPort's options), closes, written (bytes that reached the line) and two
 // hooks a test may set at any time: granted (the port allowed on an earlier visit),
 // unplug() and replug() (a new port object for the same adapter), cancelChooser (requestPort
-// rejects NotFoundError, as a user closing the chooser) and disappearAfter (the port disappears
+// rejects NotFoundError, as a user closing the chooser), disappearAfter (the port disappears
 // once that many bytes were written: the write that goes past fails, 'disconnect' fires, the
-// streams error). Closing the writable waits until the line has carried its bytes, as Chromium's
-// drain does.
+// streams error) and lineError (the name of a line error, e.g. 'ParityError': the readable
+// errors with it right after the next bytes it gives, as Chromium's does, and the port gives
+// a fresh one). Closing the writable waits until the line has carried its bytes, as
+// Chromium's drain does.
 import {gyroToPage} from './harness.mjs';
 
 function pageSide(config) {
     const state = {
         cancelChooser: !!config.cancelChooser,
         disappearAfter: config.disappearAfter ?? Infinity,
+        lineError: null,
         written: 0,
         opens: [],
         requests: [],
@@ -60,7 +63,15 @@ function pageSide(config) {
                     for (;;) {
                         const bytes = await globalThis.__fakeSerialReceive();
                         if (stopped || this.gone) return;
-                        if (bytes.length) return c.enqueue(Uint8Array.from(bytes));
+                        if (!bytes.length) continue;
+                        c.enqueue(Uint8Array.from(bytes));
+                        if (state.lineError) {
+                            const name = state.lineError;
+                            state.lineError = null;
+                            this.streams.readable = null;
+                            c.error(new DOMException('A line error occurred.', name));
+                        }
+                        return;
                     }
                 },
                 cancel: () => {

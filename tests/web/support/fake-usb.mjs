@@ -17,14 +17,15 @@
 //   its latency timer runs out; an IN transfer ends with a short packet or when its length
 //   is filled, so one transfer may carry several packets.
 // - Bulk OUT (endpoint 2): each transfer's bytes go to the gyro as one write. The chip's
-//   256-byte transmit buffer takes a packet only when it has room: with lineTiming (1.25 ms
+//   128-byte transmit buffer takes a packet only when it has room: with lineTiming (1.25 ms
 //   a byte) a transfer ends when its last bytes fit into what the line has not yet carried.
 //
 // The page side keeps globalThis.__fakeUsb: requests (requestDevice's options), controls
 // (every control transfer: {requestType, recipient, request, value, index, status}), claims,
 // line ({baud, dataBits, parity, stopBits, flow, latency}), written, inTransfers (completed
 // IN transfers: their packet lengths), and hooks a test may set: stall (request numbers the
-// chip refuses from now on), cancelChooser, failClaim
+// chip refuses from now on), lineStatus (error flags the next packet with data carries in its
+// line status byte: 0x02 overrun, 0x04 parity, 0x08 framing, 0x10 break), cancelChooser, failClaim
 // (claimInterface fails as when the system's driver holds the device), disappearAfter (the
 // device is unplugged once that many bytes were written), unplug() and replug(serialNumber),
 // granted (the device allowed on an earlier visit).
@@ -33,12 +34,13 @@ import {gyroToPage} from './harness.mjs';
 function pageSide(config) {
     const PACKET = 64;
     const BYTE_MS = 1.25;
-    const TRANSMIT_BUFFER = 256;
+    const TRANSMIT_BUFFER = 128;
     const EIGHTHS_OF_CODE = [0, 4, 2, 1, 3, 5, 6, 7];
     const state = {
         cancelChooser: !!config.cancelChooser,
         failClaim: !!config.failClaim,
         disappearAfter: config.disappearAfter ?? Infinity,
+        lineStatus: 0,
         stall: [],  // requests the chip refuses from now on
         lineTiming: !!config.lineTiming,
         written: 0,
@@ -263,6 +265,10 @@ function pageSide(config) {
         }
         packet(count) {
             const status = [0x01, this.lineFreeAt <= performance.now() ? 0x60 : 0x00];
+            if (count && this.fromLine.length) {
+                status[1] |= state.lineStatus;
+                state.lineStatus = 0;
+            }
             return [...status, ...this.fromLine.splice(0, count)];
         }
         // Answers the IN transfers waiting: full packets while 62 bytes are there, else what

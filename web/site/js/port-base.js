@@ -5,6 +5,10 @@
 // A link sets serial, description and readTimeout, and defines check() (throws when a call cannot
 // go ahead), writeNow(data) (one write, the previous one done) and letGo(error) (what it drops when
 // the device is gone).
+//
+// A line error (overrun, parity, framing) that the chip reports with bytes it received fails
+// the read that waits for them, or the next read when none waits: once, as the desktop's
+// driver fails a read then. Dropping the received bytes drops the error with them.
 
 export const FT_DEVICE_NOT_FOUND = 2;
 export const FT_DEVICE_NOT_OPENED = 3;
@@ -29,7 +33,8 @@ export class PortBase {
         this.buffer = new Uint8Array(4096);
         this.start = 0;
         this.end = 0;
-        this.waiter = null;  // the pending read
+        this.waiter = null;     // the pending read
+        this.lineFault = null;  // a line error not yet reported to a read
         this.writing = Promise.resolve();
         this.gone = false;
         this.goneSignal = new Promise((_, reject) => (this.rejectGone = reject));
@@ -92,13 +97,29 @@ export class PortBase {
 
     queued() { return this.end - this.start; }
 
-    dropReceived() { this.start = this.end = 0; }
+    dropReceived() {
+        this.start = this.end = 0;
+        this.lineFault = null;
+    }
+
+    // The chip reported a line error with what it received last (name: what kind).
+    lineError(name) {
+        this.lineFault = ftError(FT_IO_ERROR, `line error: ${name}`);
+        if (this.waiter) this.waiter.fail(this.takeLineFault());
+    }
+
+    takeLineFault() {
+        const fault = this.lineFault;
+        this.lineFault = null;
+        return fault;
+    }
 
     // Up to count bytes: all of them, or what arrived when the time-out (timeoutMs, or the
     // set read time-out when 0; none when both are 0) passed.
     async read(count, timeoutMs = 0) {
         this.check();
         if (this.waiter) throw ftError(FT_IO_ERROR, 'a read is already waiting');
+        if (this.lineFault) throw this.takeLineFault();
         const limit = timeoutMs > 0 ? timeoutMs : this.readTimeout;
         if (this.queued() < count) {
             await new Promise((resolve, reject) => {

@@ -8,10 +8,10 @@
 // receive buffer that read() takes from: a read's time-out is a timer against that buffer,
 // never a cancelled reader, so no byte is lost between calls.
 //
-// Writes wait as the chip's do: a write that fits the chip's 256-byte transmit buffer
+// Writes wait as the chip's do: a write that fits the chip's 128-byte transmit buffer
 // returns once handed over; a longer one (the 1000-byte burst) returns when the rest fits,
 // so the head is drained through the line first (closing a Web Serial writable waits until
-// its bytes are sent) and only the last 256 bytes are left in flight.
+// its bytes are sent) and only the last 128 bytes are left in flight.
 // The write time-out is kept but bounds nothing: a write waits only for that drain, which
 // ends with the line, or for the port to go away.
 //
@@ -21,9 +21,11 @@
 
 import {FT_DEVICE_NOT_OPENED, FT_INVALID_BAUD_RATE, FT_INVALID_PARAMETER, FT_IO_ERROR, FTDI_VENDOR_ID, ftError, PortBase, PURGE_RX} from './port-base.js';
 
-const TRANSMIT_BUFFER = 256;
+const TRANSMIT_BUFFER = 128;
 // Errors after which the port gives a fresh readable: the line had a glitch, the device is there.
 const LINE_ERRORS = ['BufferOverrunError', 'BreakError', 'FramingError', 'ParityError'];
+// Those among them that spoil received bytes: the read waiting for them fails.
+const SPOILING_ERRORS = ['BufferOverrunError', 'FramingError', 'ParityError'];
 
 export function hasWebSerial() {
     return typeof navigator !== 'undefined' && 'serial' in navigator && !!navigator.serial;
@@ -158,6 +160,7 @@ export class SerialLink extends PortBase {
                     if (this.line) this.lose(error);
                     return;
                 }
+                if (SPOILING_ERRORS.includes(error.name)) this.lineError(error.name);
             } finally {
                 try {
                     this.reader.releaseLock();

@@ -11,13 +11,18 @@
 //
 // Every bulk IN packet starts with two status bytes (modem status, line status) that are
 // not data; a transfer longer than a packet brings several packets one after another, and
-// each loses its two bytes. One IN transfer is always pending from open to close and feeds
-// the receive buffer that read() takes from, so no byte is lost between reads; a read's
-// time-out is a timer against that buffer. The chip sends what it has when its latency
-// timer runs out (status bytes alone when it has nothing), so the timer is set short.
+// each loses its two bytes. Overrun, parity or framing errors flagged in the line status
+// fail the read that waits for the packet's bytes (port-base.js). While the link is in use an
+// IN transfer is always pending and feeds the receive buffer that read() takes from, so no
+// byte is lost between reads; a read's time-out is a timer against that buffer. The chip
+// sends what it has when its latency timer runs out (status bytes alone when it has
+// nothing), so the timer is set short (2 ms) for the reply's last bytes. That costs an IN
+// transfer every 2 ms, so the link stops asking once no read has waited and nothing was
+// written for a second (the gyro speaks only when asked; whatever came meanwhile stays in the
+// chip's receive buffer), and asks again with the next read or write.
 //
 // A write is one bulk OUT transfer: the host sends it in 64-byte packets and the chip takes
-// a packet only when its 256-byte transmit buffer has room, so the transfer ends when the
+// a packet only when its 128-byte transmit buffer has room, so the transfer ends when the
 // write's last bytes fit into that buffer, as the desktop's driver returns.
 //
 // When the device goes away (navigator.usb's 'disconnect' for this device, or a transfer
@@ -30,8 +35,15 @@ const FT232R_PRODUCT_ID = 0x6001;
 const INTERFACE = 0;
 const CONFIGURATION = 1;
 const STATUS_BYTES = 2;
+// The line status byte's error flags.
+const LINE_STATUS_ERRORS = [[0x02, 'overrun'], [0x04, 'parity'], [0x08, 'framing']];
 const IN_PACKETS = 8;  // packets one IN transfer may bring
 const LATENCY_MS = 2;
+// No IN transfer this long after the last read or write. Longer than a command's pauses (the
+// 500 ms after the wake-up burst), so what comes during a command is taken and a purge
+// drops it here even where a chip's own purge does not (QEMU's takes the values the other
+// way round).
+const IDLE_MS = 1000;
 
 // The chip's vendor requests and their values.
 const SIO_RESET = 0;
@@ -133,6 +145,8 @@ export class UsbLink extends PortBase {
         this.outEndpoint = 2;
         this.packetSize = 64;
         this.reading = null;  // the IN loop
+        this.lastUse = 0;     // when a read or write last ended (performance.now())
+        this.wake = null;     // resolves the IN loop's idle wait
 
         this.onDisconnectEvent = (event) => {
             if (event.device === this.device) this.lose();
@@ -223,6 +237,10 @@ export class UsbLink extends PortBase {
     async readLoop() {
         const length = IN_PACKETS * this.packetSize;
         while (this.selected && !this.gone) {
+            if (!this.waiter && performance.now() - this.lastUse >= IDLE_MS) {
+                await new Promise((resolve) => (this.wake = resolve));
+                continue;
+            }
             let result;
             try {
                 result = await this.device.transferIn(this.inEndpoint, length);
@@ -245,9 +263,41 @@ export class UsbLink extends PortBase {
                 new Uint8Array(result.data.buffer, result.data.byteOffset, result.data.byteLength);
             for (let at = 0; at < bytes.length; at += this.packetSize) {
                 const packet = bytes.subarray(at, Math.min(at + this.packetSize, bytes.length));
-                if (packet.length > STATUS_BYTES) this.receive(packet.subarray(STATUS_BYTES));
+                if (packet.length <= STATUS_BYTES) continue;
+                // An error flag goes with the bytes it came with (a packet of status alone
+                // carries none to spoil).
+                const errors = LINE_STATUS_ERRORS.filter(([bit]) => packet[1] & bit);
+                if (errors.length) this.lineError(errors.map(([, name]) => name).join(', '));
+                this.receive(packet.subarray(STATUS_BYTES));
             }
         }
+    }
+
+    // A read or write: the IN loop runs from now until IDLE_MS after it ended.
+    async read(count, timeoutMs = 0) {
+        this.rouse();
+        try {
+            return await super.read(count, timeoutMs);
+        } finally {
+            this.lastUse = performance.now();
+        }
+    }
+
+    async write(bytes) {
+        this.rouse();
+        try {
+            return await super.write(bytes);
+        } finally {
+            this.lastUse = performance.now();
+        }
+    }
+
+    // Ends the IN loop's idle wait (it then looks at what changed).
+    rouse() {
+        this.lastUse = performance.now();
+        const wake = this.wake;
+        this.wake = null;
+        if (wake) wake();
     }
 
     async writeNow(data) {
@@ -286,6 +336,7 @@ export class UsbLink extends PortBase {
         this.check(false);
         const wasOpen = this.selected;
         this.selected = false;
+        this.rouse();
         this.failRead(ftError(FT_DEVICE_NOT_OPENED, 'the port was closed'));
         if (!this.claimed) return;
         this.claimed = false;
@@ -306,6 +357,7 @@ export class UsbLink extends PortBase {
         if (error) console.warn('usb-port: the adapter is gone:', error);
         navigator.usb.removeEventListener('disconnect', this.onDisconnectEvent);
         this.selected = false;
+        this.rouse();
         this.claimed = false;
     }
 
