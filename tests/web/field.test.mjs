@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import path from 'node:path';
 import {describe, test} from 'node:test';
 
-import {answer, dragThumb, idle, message, openPage, ready, settle, siteAndBrowser} from './page-harness.mjs';
+import {answer, clickAnswered, dragThumb, idle, message, openPage, ready, siteAndBrowser} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
 import {installFakeUsb} from './support/fake-usb.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -56,13 +56,7 @@ async function fieldPage(link, {config = {}, connect = true, url = run.server.ur
 }
 
 // Clicks a control; gives the id of the message box it ends with (answered), or null.
-async function clickFor(page, id) {
-    await page.click(`[data-control="${id}"]`);
-    const box = (await settle(page)) ? await message(page) : null;
-    if (box) await answer(page, box.buttons[0]);
-    await idle(page);
-    return box && box.id;
-}
+const clickFor = async (page, id) => (await clickAnswered(page, id))?.id ?? null;
 
 const slider = (page, id) => page.$eval(`[data-control="${id}"]`, (e) => Number(e.value));
 const linkStatus = (page) => page.evaluate(() => {

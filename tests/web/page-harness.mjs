@@ -181,3 +181,13 @@ export async function dragThumb(page, selector, to) {
     await touch.end();
     await changed;
 }
+
+// Clicks a control and answers the message box it ends with (its first button); gives that
+// box, or null when none came.
+export async function clickAnswered(page, id) {
+    await page.click(`[data-control="${id}"]`);
+    const box = (await settle(page)) ? await message(page) : null;
+    if (box) await answer(page, box.buttons[0]);
+    await idle(page);
+    return box;
+}

@@ -5,7 +5,7 @@ import path from 'node:path';
 import {after, before, describe, test} from 'node:test';
 import {fileURLToPath} from 'node:url';
 
-import {answer, idle, message, openPage, ready, requireSite, serve as servePage, settle} from './page-harness.mjs';
+import {answer, clickAnswered, idle, message, openPage, ready, requireSite, serve as servePage} from './page-harness.mjs';
 import {installFakeSerial} from './support/fake-serial.mjs';
 import {launchBrowser, portCalls, wireFrame} from './support/harness.mjs';
 import {TestGyro} from './support/test-gyro.mjs';
@@ -275,10 +275,7 @@ async function sitePage(siteServer, {config = {}, connect = true} = {}) {
 
 // Clicks a control and gives the message box it ends with (answered), or null.
 async function clickFor(page, id) {
-    await page.click(`[data-control="${id}"]`);
-    const box = (await settle(page)) ? await message(page) : null;
-    if (box) await answer(page, box.buttons[0]);
-    await idle(page);
+    const box = await clickAnswered(page, id);
     return box && {id: box.id, icon: box.icon, text: box.text};
 }
 

@@ -30,9 +30,10 @@ Where the emulated chip differs from a real FT232R, and why no check depends on 
 
 Options: --self-check checksum (the gyro's replies fail their checksum: the Reads' checks
 fail) and --self-check baud (the links pass 19200 Bd on: the line checks fail), to show the
-checks can fail; not part of the suite. --page-remembers: the page finds the granted adapter
-itself and reconnects in place after a replug (no start-screen round trip); on once the page
-does so.
+checks can fail; not part of the suite. The page finds the granted adapter itself (no
+chooser) and reconnects in place after a replug (no start-screen round trip), and both are
+checked; --chooser instead connects through the start screen's buttons and after a replug
+starts the dialog again.
 
 Exit status 0 when every check passed; 1, with the reasons, otherwise (also when the machine
 lacks QEMU, the kernel, busybox-static, Chromium, node or the built site: it never skips).
@@ -510,8 +511,9 @@ def main():
     for option in ("host-gyro", "site", "node", "work"):
         parser.add_argument(f"--{option}", required=True)
     parser.add_argument("--self-check", choices=("checksum", "baud"))
-    parser.add_argument("--page-remembers", action="store_true")
+    parser.add_argument("--chooser", action="store_true")
     args = parser.parse_args()
+    args.page_remembers = not args.chooser
     started = now()
     checks = hw.Checks()
     rig = page = None

@@ -71,17 +71,21 @@ async function sink(path, bytes) {
 
 // The saves without a handle go to the browser's downloads once the call has returned.
 export async function deliverWrittenFiles() {
-    for (const [name, bytes] of downloads.splice(0)) {
-        const url = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
-        const a = document.createElement('a');
-        a.href = url;
-        a.download = name;
-        a.hidden = true;
-        document.body.append(a);
-        a.click();
-        a.remove();
-        setTimeout(() => URL.revokeObjectURL(url), 60000);
-    }
+    for (const [name, bytes] of downloads.splice(0))
+        download(new Blob([bytes], {type: 'application/octet-stream'}), name);
+}
+
+// The blob into the browser's downloads as name.
+export function download(blob, name) {
+    const url = URL.createObjectURL(blob);
+    const a = document.createElement('a');
+    a.href = url;
+    a.download = name;
+    a.hidden = true;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
 function pickFile() {

@@ -2,7 +2,7 @@
 // File ▸ Export Backups / Import Backups, which move them to another browser or device as
 // one archive (an uncompressed zip) or as the backup files themselves.
 import {caption} from './captions.js';
-import {MAX_SETTINGS_FILE} from './files.js';
+import {download, MAX_SETTINGS_FILE} from './files.js';
 import {showNotice} from './notice.js';
 import {$, page} from './page.js';
 
@@ -87,18 +87,6 @@ export function unzip(buffer) {
 }
 
 // ---- Export and Import -----------------------------------------------------------------
-function download(blob, name) {
-    const url = URL.createObjectURL(blob);
-    const a = document.createElement('a');
-    a.href = url;
-    a.download = name;
-    a.hidden = true;
-    document.body.append(a);
-    a.click();
-    a.remove();
-    setTimeout(() => URL.revokeObjectURL(url), 60000);
-}
-
 export async function exportBackups() {
     if (!page.Module || page.busy) return;
     const files = await page.Module.tarvexWithFiles(async () => {
