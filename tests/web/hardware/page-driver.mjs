@@ -79,9 +79,11 @@ const commands = {
         return {version: await browser.version()};
     },
 
-    // Loads the page. With chooser, the browser's choosers (which a headless browser cannot
-    // show) give the first adapter the policies granted, as a user choosing it would.
-    async open({url, chooser, skipBaud}) {
+    // Loads the page. The browser's choosers (which a headless browser cannot show) give the
+    // first adapter the policies granted, as a user choosing it would: the start screen's
+    // buttons use them (WebUSB, and every link with --chooser); an adapter the page connects
+    // to by itself never reaches them.
+    async open({url, skipBaud}) {
         const opened = Date.now();
         page = await browser.newPage();
         // The guest's processors are emulated, on a shared machine.
@@ -95,25 +97,23 @@ const commands = {
             if (navigator.serviceWorker)
                 navigator.serviceWorker.register = () => Promise.reject(new Error('not here'));
         });
-        if (chooser) {
-            await page.evaluateOnNewDocument(() => {
-                const none = () => new DOMException('no adapter granted', 'NotFoundError');
-                if (navigator.serial) {
-                    navigator.serial.requestPort = async () => {
-                        const [port] = await navigator.serial.getPorts();
-                        if (!port) throw none();
-                        return port;
-                    };
-                }
-                if (navigator.usb) {
-                    navigator.usb.requestDevice = async () => {
-                        const [device] = await navigator.usb.getDevices();
-                        if (!device) throw none();
-                        return device;
-                    };
-                }
-            });
-        }
+        await page.evaluateOnNewDocument(() => {
+            const none = () => new DOMException('no adapter granted', 'NotFoundError');
+            if (navigator.serial) {
+                navigator.serial.requestPort = async () => {
+                    const [port] = await navigator.serial.getPorts();
+                    if (!port) throw none();
+                    return port;
+                };
+            }
+            if (navigator.usb) {
+                navigator.usb.requestDevice = async () => {
+                    const [device] = await navigator.usb.getDevices();
+                    if (!device) throw none();
+                    return device;
+                };
+            }
+        });
         await page.goto(url, {waitUntil: 'load'});
         const loaded = Date.now();
         await page.waitForFunction(

@@ -466,7 +466,7 @@ class Session:
 
 def run_links(rig, page, checks, args):
     chip = rig.chips[0]
-    opened = page("open", timeout=600, url=ORIGIN + "/", chooser=not args.page_remembers,
+    opened = page("open", timeout=600, url=ORIGIN + "/",
                   skipBaud=args.self_check == "baud")
     checks.figure(f"the page's start (ms): {opened['timing']}")
     checks.expect(opened["granted"] == {"serial": 1, "usb": 1},
