@@ -205,6 +205,18 @@ const commands = {
                              }));
     },
 
+    // The window's Connect (shown while the adapter is gone): back when the window no longer
+    // says the adapter is gone.
+    async reconnect() {
+        await page.click('#link-status button');
+        const back = await page
+                         .waitForFunction(
+                             () => !document.documentElement.classList.contains('adapter-gone'),
+                             {...poll, timeout: 60000})
+                         .then(() => true, () => false);
+        return {back, ...(await commands.where())};
+    },
+
     // Waits until the dialog runs on an adapter the page found by itself.
     async waitReady() {
         await ready(page);

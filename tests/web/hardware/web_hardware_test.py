@@ -451,7 +451,14 @@ class Session:
             self.expect(where["ready"] and not where["start"],
                         f"after the replug the window stays ({where})")
             if self.link == "usb":
+                # ftdi_sio takes the chip again as it comes back, so the page's own claim is
+                # refused (as on a Linux desktop with the driver loaded); once the driver lets
+                # go, the window's Connect takes the adapter back, still the same window.
                 self.unbind_serial_driver()
+                back = self.page("reconnect")
+                self.expect(back["back"] and back["ready"] and not back["start"],
+                            f"after the driver lets go the window's Connect takes the adapter "
+                            f"back ({back})")
         else:
             self.page("toStart")
             if not self.start():
