@@ -255,6 +255,8 @@ class Chip:
         self.line = {}  # the chip's line settings, as the trace reports them
         self.reset_step()
 
+    NAMED_BY_MONITOR = False  # the line's name is known before QEMU starts
+
     def listen(self):
         """The chip's serial side is a Unix socket that QEMU connects to."""
         self.socket_path = os.path.join(self.rig.work, f"line{self.index}.sock")
@@ -438,9 +440,15 @@ class Rig:
                                 (self.qemu.stderr, self.on_trace)):
             os.set_blocking(stream.fileno(), False)
             self.selector.register(stream, selectors.EVENT_READ, handler)
+        # A line on a socket must be taken before QEMU answers its monitor; a line whose
+        # name only the monitor knows (a pty) is taken after.
+        for chip in self.chips:
+            if not chip.NAMED_BY_MONITOR:
+                chip.accept()
         self.qmp = self.connect_qmp()
         for chip in self.chips:
-            chip.accept()
+            if chip.NAMED_BY_MONITOR:
+                chip.accept()
 
     def drain_stderr(self):
         try:

@@ -178,6 +178,8 @@ class PtyChip(hw.Chip):
     """The chip's serial side as a pty of QEMU's. The line is the real one's: everything it
     carries (the echo, the replies) reaches the chip at the line's timing."""
 
+    NAMED_BY_MONITOR = True  # the pty's name comes from QEMU's monitor
+
     def listen(self):
         self.conn = None
 
