@@ -254,12 +254,19 @@ describe('WebUSB port', () => {
                     return port.read(101, 1000).then(
                         (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
                 };
+                const settled = async (count) => {
+                    while (port.queued() < count) await new Promise((r) => setTimeout(r, 2));
+                };
                 __fakeUsb.lineStatus = flags;
                 const spoiled = await ask();
+                // The failed read left the reply's bytes; once all of them are in, they go,
+                // so that the next reply's first packet is the one the flags come with.
+                if (typeof spoiled !== 'number') await settled(101);
+                await port.purge(1);
                 // Without a read waiting, the flags fail the next read instead.
                 __fakeUsb.lineStatus = flags;
                 await port.write(Uint8Array.from(request));
-                while (port.queued() < 101) await new Promise((r) => setTimeout(r, 2));
+                await settled(101);
                 const later = await port.read(101, 1000).then(
                     (r) => r.length, (e) => ({ftStatus: e.ftStatus}));
                 return [spoiled, later, await ask(), disconnects];
