@@ -1,6 +1,6 @@
 // Nothing lost in the browser: files and backups stored one by one (two pages at once, a
-// store that refuses), the link let go on Exit, drops and file handles, leaving mid-Write,
-// and the offline copy's update behind a host's max-age.
+// store that refuses), the link let go on Exit, drops and file handles, leaving mid-Write or
+// during the limit procedure, and the offline copy's update behind a host's max-age.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -215,24 +215,41 @@ test(
         await context.close();
     });
 
-test('leaving during a Write asks', async () => {
-    const context = await run.browser.createBrowserContext();
-    const page = await pageIn(context);
-    await through(page, () => click(page, 1059));
-    await nudge(page);
-    await click(page, 1060);
-    await page.waitForFunction(() => document.documentElement.classList.contains('busy'));
-    const asked = new Promise((resolve) => {
-        page.once('dialog', async (d) => {
-            resolve(d.type());
-            await d.dismiss();
+// Leaving while a command runs asks, with nothing unwritten: during a Write, and during
+// the limit procedure after a Read.
+for (const [what, start, running] of [
+         [
+             'a Write',
+             async (page) => {
+                 await nudge(page);
+                 await click(page, 1060);
+             },
+                   () => document.documentElement.classList.contains('busy')
+         ],
+         [
+             'the limit procedure',
+             (page) => click(page, 1051),
+             () => document.querySelector('[data-control="1061"]').value !== ''
+         ],
+]) {
+    test(`leaving during ${what} asks`, async () => {
+        const context = await run.browser.createBrowserContext();
+        const page = await pageIn(context);
+        await through(page, () => click(page, 1059));
+        await start(page);
+        await page.waitForFunction(running);
+        const asked = new Promise((resolve) => {
+            page.once('dialog', async (d) => {
+                resolve(d.type());
+                await d.dismiss();
+            });
+            setTimeout(() => resolve('nothing asked'), 10000);
         });
-        setTimeout(() => resolve('nothing asked'), 10000);
+        page.goto('about:blank').catch(() => {});
+        assert.equal(await asked, 'beforeunload');
+        await context.close();
     });
-    page.goto('about:blank').catch(() => {});
-    assert.equal(await asked, 'beforeunload');
-    await context.close();
-});
+}
 
 test('an update behind max-age=3600 reaches the page through its Reload notice', async () => {
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvex-update-'));
