@@ -279,6 +279,43 @@ test('an update behind max-age=3600 reaches the page through its Reload notice',
     }
 });
 
+test(
+    'Import takes loose backup files by their name and size, and keeps a backup it has',
+    async () => {
+        const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvex-import-'));
+        const files = [
+            ['1234-20261201-101010.tcf', 85, 7],    // taken
+            ['1234-20261201-101010-2.tcf', 84, 7],  // not a record's size
+            ['heli1.tcf', 85, 7],                   // a settings file, not a backup
+            ['1234-20261202-101010.tcf', 85, 9],    // already there: kept as it was
+        ];
+        const context = await run.browser.createBrowserContext();
+        try {
+            const page = await pageIn(context);
+            const kept = '1234-20261202-101010.tcf';
+            await page.evaluate((name) => {
+                const M = globalThis.tarvexModule;
+                M.FS.mkdirTree(`${M.tarvexStateFolder}/backups`);
+                M.FS.writeFile(
+                    `${M.tarvexStateFolder}/backups/${name}`, new Uint8Array(85).fill(1));
+            }, kept);
+            for (const [name, size, fill] of files)
+                fs.writeFileSync(path.join(dir, name), new Uint8Array(size).fill(fill));
+            const [chooser] =
+                await Promise.all([page.waitForFileChooser(), menu(page, 'import-backups')]);
+            await chooser.accept(files.map(([name]) => path.join(dir, name)));
+            await page.waitForSelector('#page-notice[data-kind="imported"]:not([hidden])');
+            assert.deepEqual((await backups(page)).sort(), ['1234-20261201-101010.tcf', kept]);
+            assert.deepEqual(await page.evaluate((name) => {
+                const M = globalThis.tarvexModule;
+                return [...new Set(M.FS.readFile(`${M.tarvexStateFolder}/backups/${name}`))];
+            }, kept), [1]);
+        } finally {
+            await context.close();
+            fs.rmSync(dir, {recursive: true, force: true});
+        }
+    });
+
 test('Export Backups gives one archive that Import takes into another browser', async () => {
     const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvex-export-'));
     const context = await run.browser.createBrowserContext(
