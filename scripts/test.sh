@@ -90,6 +90,7 @@ fi
 # follows the normal build's.
 windows_pid=
 windows_log=$root/build-windows.log
+stop_windows() { [ -z "$windows_pid" ] || kill "$windows_pid" 2>/dev/null || true; }
 if has_check windows; then
     scripts/windows.sh >"$windows_log" 2>&1 &
     windows_pid=$!
@@ -98,7 +99,7 @@ fi
 if has_check fuzz; then
     echo "=== test.sh: fuzz targets (build-fuzz) ==="
     if ! scripts/fuzz.sh "${TARVEX_FUZZ_SECONDS:-60}"; then
-        [ -z "$windows_pid" ] || kill "$windows_pid" 2>/dev/null || true
+        stop_windows
         exit 1
     fi
 fi
@@ -107,7 +108,7 @@ echo "=== test.sh: normal build ==="
 build=${TARVEX_BUILD_DIR:-build}
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON \
     ${TARVEX_CMAKE_ARGS:-} && cmake --build "$build"; }; then
-    [ -z "$windows_pid" ] || kill "$windows_pid" 2>/dev/null || true
+    stop_windows
     exit 1
 fi
 

@@ -217,21 +217,22 @@ test(
 
 // Leaving while a command runs asks, with nothing unwritten: during a Write, and during
 // the limit procedure after a Read.
-for (const [what, start, running] of [
-         [
-             'a Write',
-             async (page) => {
-                 await nudge(page);
-                 await click(page, 1060);
-             },
-                   () => document.documentElement.classList.contains('busy')
-         ],
-         [
-             'the limit procedure',
-             (page) => click(page, 1051),
-             () => document.querySelector('[data-control="1061"]').value !== ''
-         ],
-]) {
+const RUNNING = [
+    {
+        what: 'a Write',
+        start: async (page) => {
+            await nudge(page);
+            await click(page, 1060);
+        },
+        running: () => document.documentElement.classList.contains('busy'),
+    },
+    {
+        what: 'the limit procedure',
+        start: (page) => click(page, 1051),
+        running: () => document.querySelector('[data-control="1061"]').value !== '',
+    },
+];
+for (const {what, start, running} of RUNNING) {
     test(`leaving during ${what} asks`, async () => {
         const context = await run.browser.createBrowserContext();
         const page = await pageIn(context);
@@ -283,16 +284,16 @@ test(
     'Import takes loose backup files by their name and size, and keeps a backup it has',
     async () => {
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvex-import-'));
+        const kept = '1234-20261202-101010.tcf';
         const files = [
             ['1234-20261201-101010.tcf', 85, 7],    // taken
             ['1234-20261201-101010-2.tcf', 84, 7],  // not a record's size
             ['heli1.tcf', 85, 7],                   // a settings file, not a backup
-            ['1234-20261202-101010.tcf', 85, 9],    // already there: kept as it was
+            [kept, 85, 9],                          // already there: kept as it was
         ];
         const context = await run.browser.createBrowserContext();
         try {
             const page = await pageIn(context);
-            const kept = '1234-20261202-101010.tcf';
             await page.evaluate((name) => {
                 const M = globalThis.tarvexModule;
                 M.FS.mkdirTree(`${M.tarvexStateFolder}/backups`);

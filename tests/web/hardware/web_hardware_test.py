@@ -60,9 +60,12 @@ GYRO_ID = 1234
 HTTP_PORT = 8000
 ORIGIN = f"http://127.0.0.1:{HTTP_PORT}"
 CHROMIUM = "/usr/lib/chromium/chromium"
-# The features behind the pages the guest's Chromium would start besides the test's own.
-NO_POPUP = ["WebUIOmniboxPopup", "WebUIOmniboxAimPopup", "WebUIOmniboxFullPopup",
-            "SpareRendererForSitePerProcess"]
+# What the guest's Chromium leaves off: background work, and the pages and processes it
+# would start besides the test's own (the omnibox's popups, their preloading, a spare
+# renderer).
+DISABLED_FEATURES = ["Translate", "OptimizationHints", "MediaRouter", "PreloadTopChromeWebUI",
+                     "WebUIOmniboxPopup", "WebUIOmniboxAimPopup", "WebUIOmniboxFullPopup",
+                     "SpareRendererForSitePerProcess"]
 # The modules the guest loads, with what they need (modules.dep) before them.
 WANTED_MODULES = ["virtio_pci", "virtio_console", "9pnet_virtio", "9p", "xhci_pci", "ftdi_sio"]
 READ, WRITE, ID_FIELD, SLIDER = 1059, 1060, 1001, 1036
@@ -120,7 +123,7 @@ for p in /sys/class/virtio-ports/*; do [ "$(cat $p/name)" = devtools ] && pipe=/
     --no-first-run --user-data-dir=/tmp/profile --lang=en-US --remote-debugging-pipe \
     --disable-background-networking --disable-component-update --disable-sync \
     --disable-default-apps --disable-extensions --disable-breakpad --mute-audio \
-    --disable-features=Translate,OptimizationHints,MediaRouter,PreloadTopChromeWebUI,@NO_POPUP@ \
+    --disable-features=@DISABLED_FEATURES@ \
     about:blank 3<>$pipe 4>&3 </dev/null >/tmp/chromium.log 2>&1 &
 # The adapter's USB device and its serial port, with udev's properties.
 udevadm trigger --action=add --subsystem-match=usb --subsystem-match=usb-serial \
@@ -174,7 +177,7 @@ def build_initramfs(version, out):
     grant = json.dumps({"devices": [{"vendor_id": 0x0403, "product_id": 0x6001}],
                         "urls": [ORIGIN]})
     guest = (GUEST.replace("@GRANT@", grant).replace("@PORT@", str(HTTP_PORT))
-             .replace("@CHROMIUM@", CHROMIUM).replace("@NO_POPUP@", ",".join(NO_POPUP)) +
+             .replace("@CHROMIUM@", CHROMIUM).replace("@DISABLED_FEATURES@", ",".join(DISABLED_FEATURES)) +
              hw.STEP_LOOP)
     cpio.add_file("guest.sh", guest.encode())
     cpio.add_file("init", INIT.replace("@MODULES@", " ".join(modules)).encode())
